@@ -1,0 +1,30 @@
+#pragma once
+// TextCodec: recognising pages that declare a UTF charset, UTF-8 <-> GBK <-> UTF-16 conversion and
+// percent-decoding. Conversions are complete and never fail: an invalid or unmappable character becomes "?"
+// and the rest of the text survives. GBK here is code page 936 as Windows defines it (0x80 is the euro sign).
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace lekto::text {
+
+// True when the first "charset=" declaration of the page (any letter case, quotes allowed) names a UTF charset.
+bool DeclaresUtfCharset(std::string_view page);
+
+// Code pages: 65001 UTF-8, 936 GBK, 0 the system ANSI code page (which is GBK here).
+std::u16string ToWide(std::string_view text, int codePage = 65001);
+std::string FromWide(std::u16string_view wide, int codePage = 0);
+
+// UTF-8 bytes -> GBK text.
+std::string Utf8ToAnsi(std::string_view utf8);
+// GBK text -> UTF-8: the boundary to Qt, the terminal and file names.
+std::string AnsiToUtf8(std::string_view gbk);
+
+// "%" and the two bytes after it become one byte; with `fromUtf8` the result is then read as UTF-8.
+std::string PercentDecode(std::string_view text, bool fromUtf8);
+
+// The Unicode code point of the GBK character starting at `pos`, advancing `pos` past it. An invalid or
+// unmapped character gives U+FFFD. Fast: one table look-up.
+char32_t NextGbkChar(std::string_view gbk, std::size_t& pos);
+
+}  // namespace lekto::text
