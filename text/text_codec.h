@@ -23,8 +23,14 @@ std::string AnsiToUtf8(std::string_view gbk);
 // "%" and the two bytes after it become one byte; with `fromUtf8` the result is then read as UTF-8.
 std::string PercentDecode(std::string_view text, bool fromUtf8);
 
-// The Unicode code point of the GBK character starting at `pos`, advancing `pos` past it. An invalid or
-// unmapped character gives U+FFFD. Fast: one table look-up.
+// The Unicode code point of the GBK character starting at the 0-based `pos`, advancing `pos` past it. An invalid
+// or unmapped character gives U+FFFD: 0xFF, a lead byte at the end, and a lead byte followed by a byte that
+// cannot be a trail byte are one byte long (that next byte is a character of its own). 0x80 alone is the euro
+// sign. At or past the end: 0, and `pos` stays. Fast: one table look-up.
 char32_t NextGbkChar(std::string_view gbk, std::size_t& pos);
+
+// The GBK bytes of a UTF-8 literal, for the Chinese constants of the program (source files are UTF-8):
+// `static const std::string kNextPage = Gbk(u8"下一页");`
+std::string Gbk(std::u8string_view utf8);
 
 }  // namespace lekto::text
