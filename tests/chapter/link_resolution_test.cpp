@@ -1,0 +1,76 @@
+#include "chapter/link_resolution.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace lekto {
+namespace {
+
+struct LinkCase {
+  const char* name;
+  const char* link;
+  const char* tocAddress;
+  const char* siteRoot;
+  const char* expected;
+};
+
+const LinkCase kCases[] = {
+    // Absolute links, including one whose "http" sits only in a folder name, are kept as they are.
+    {"Absolute", "https://a.example/b/1.html", "http://x.example/toc/", "http://x.example",
+     "https://a.example/b/1.html"},
+    {"HttpOnlyInPath", "/http/1.html", "https://x.example/toc/", "https://x.example", "/http/1.html"},
+    {"HttpInBareName", "httpdocs.html", "https://x.example/toc/", "https://x.example", "httpdocs.html"},
+    // Bare file names.
+    {"FileNameAfterFolderSlash", "12.html", "http://x.example/book/", "http://x.example",
+     "http://x.example/book/12.html"},
+    {"FileNameReplacesFileName", "12.html", "http://x.example/book/index.html", "http://x.example",
+     "http://x.example/book/12.html"},
+    {"FileNameReplacesQueryPage", "12.html", "http://x.example/list.php?id=5", "http://x.example",
+     "http://x.example/12.html"},
+    {"DotsInHostDoNotCount", "12.html", "http://127.0.0.1:8080/book/", "http://127.0.0.1:8080",
+     "http://127.0.0.1:8080/book/12.html"},
+    {"FolderWithoutSlashGetsOne", "12.html", "http://x.example/book", "http://x.example",
+     "http://x.example/book/12.html"},
+    {"DottedFolderKeepsSlash", "12.html", "http://x.example/a.b/c/", "http://x.example",
+     "http://x.example/a.b/c/12.html"},
+    {"EmptyAddressGivesLinkAlone", "12.html", "", "http://x.example", "12.html"},
+    {"EmptyRootUsesWholeAddress", "12.html", "http://x.example/book/index.html", "", "http://x.example/book/12.html"},
+    // Paths with folders hang off the site root, not off the table-of-contents page.
+    {"RootRelative", "/book/12.html", "https://x.example/toc/index.html", "https://x.example",
+     "https://x.example/book/12.html"},
+    {"FolderRelative", "book/12.html", "https://x.example/toc/index.html", "https://x.example",
+     "https://x.example/book/12.html"},
+    {"RootRelativeWithPort", "/gbk/3.html", "http://127.0.0.1:8080/gbk/index.html", "http://127.0.0.1:8080",
+     "http://127.0.0.1:8080/gbk/3.html"},
+    {"DotSlashRelative", "./3.html", "http://x.example/b/index.html", "http://x.example", "http://x.example/./3.html"},
+    {"EmptyRootRootRelative", "/book/12.html", "", "", "/book/12.html"},
+    {"EmptyRootFolderRelative", "book/12.html", "", "", "/book/12.html"},
+    // Scheme-relative links take the scheme of the site root.
+    {"SchemeRelativeHttps", "//cdn.example/b/1.html", "https://x.example/toc/", "https://x.example",
+     "https://cdn.example/b/1.html"},
+    {"SchemeRelativeHttp", "//cdn.example/b/1.html", "http://x.example/toc/", "http://x.example",
+     "http://cdn.example/b/1.html"},
+    {"SchemeRelativeEmptyRoot", "//cdn.example/b/1.html", "", "", "//cdn.example/b/1.html"},
+};
+
+class ResolveLinkTest : public testing::TestWithParam<LinkCase> {};
+
+TEST_P(ResolveLinkTest, GivesTheAddressAndLeavesItInTheLink) {
+  const LinkCase& c = GetParam();
+  std::string link = c.link;
+  EXPECT_EQ(ResolveLink(link, c.tocAddress, c.siteRoot), c.expected);
+  EXPECT_EQ(link, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ResolveLinkTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
+
+TEST(ResolveLink, HttpStartingInsideAGbkCharacterIsNotAbsolute) {
+  // 0x81 0x68 is one GBK character whose second byte is "h"; the "http" it seems to start is no word.
+  std::string link = std::string("\x81h") + "ttp.html";
+  EXPECT_EQ(ResolveLink(link, "http://x.example/b/", "http://x.example"), "http://x.example/b/\x81http.html");
+}
+
+}  // namespace
+}  // namespace lekto
