@@ -256,24 +256,37 @@ std::string Utf8ToAnsi(std::string_view utf8) {
   utf8 = UpToNulView(utf8);
   if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);  // a byte order mark is no part of the text
   const GbkTables& t = Tables();
-  std::string out;
-  out.reserve(utf8.size());
   const unsigned char* s = Bytes(utf8);
   const std::size_t n = utf8.size();
+  // No character grows: one to three UTF-8 bytes give one or two GBK bytes, four give one "?".
+  std::string out(n, '\0');
+  char* o = out.data();
   for (std::size_t i = 0; i < n;) {
-    if (s[i] < 0x80) {
-      const std::size_t start = i;
-      while (i < n && s[i] < 0x80) ++i;
-      out.append(utf8.data() + start, i - start);
+    const unsigned char b = s[i];
+    if (b < 0x80) {
+      *o++ = static_cast<char>(b);
+      ++i;
       continue;
     }
-    const char32_t cp = DecodeUtf8(s, n, i);
-    if (cp == kInvalid) {
-      out += '?';
+    char32_t cp;
+    if (b >= 0xE1 && b <= 0xEC && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
+      // The common case of Chinese text, a well-formed three-byte character, without the general decoder.
+      cp = (b & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F);
+      i += 3;
     } else {
-      AppendGbk(t, out, cp);
+      cp = DecodeUtf8(s, n, i);
+    }
+    const std::uint16_t g = cp < 0x10000 ? t.fromUnicode[cp] : 0;
+    if (g == 0) {
+      *o++ = '?';
+    } else if (g < 0x100) {
+      *o++ = static_cast<char>(g);
+    } else {
+      *o++ = static_cast<char>(g >> 8);
+      *o++ = static_cast<char>(g & 0xFF);
     }
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
 
