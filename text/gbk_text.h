@@ -14,11 +14,11 @@
 
 namespace lekto::text {
 
-// Position of `what` in `text`, searching from `start`; -1 when absent. An empty `what` is found at `start`
-// when `start` lies within the text (or just past its end).
+// Position of `what` in `text`, searching from `start` (taken as the start of a character; below 1 means 1);
+// -1 when absent. An empty `what` is found at `start` when `start` lies within the text (or just past its end).
 int Find(std::string_view text, std::string_view what, int start = 1, bool ignoreCase = false);
 bool Contains(std::string_view text, std::string_view what, bool ignoreCase = false);
-// Position of the last occurrence of `what`; -1 when absent.
+// Position of the last occurrence of `what`; -1 when absent or empty.
 int FindLast(std::string_view text, std::string_view what, bool ignoreCase = false);
 
 // Every occurrence of `from` replaced by `to`, scanning left to right without rescanning replaced text.
@@ -29,13 +29,14 @@ std::string Trim(std::string_view text);
 
 std::string Left(std::string_view text, int count);
 std::string Right(std::string_view text, int count);
-// `count` < 0 takes everything from `start` to the end.
+// `count` < 0 takes everything from `start` to the end; a `start` below 1 counts as 1.
 std::string Mid(std::string_view text, int start, int count = -1);
 
 std::string ToLowerAscii(std::string_view text);
 std::string ToUpperAscii(std::string_view text);
 
 bool StartsWith(std::string_view text, std::string_view prefix);
+// True only when the suffix also begins a character of `text`.
 bool EndsWith(std::string_view text, std::string_view suffix);
 
 // The text up to its first NUL byte: how a page body becomes text.

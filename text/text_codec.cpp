@@ -201,29 +201,21 @@ bool ContainsUtfIgnoringCase(std::string_view s) {
 
 bool DeclaresUtfCharset(std::string_view page) {
   // The first place where "charset=" (any letter case) is followed by any number of quotes and at least one
-  // letter, digit, underscore or hyphen decides; that run of characters is the declared charset.
+  // letter, digit, underscore or hyphen decides; that run of characters is the declared charset. The page's
+  // encoding is not known yet, so the scan goes byte by byte rather than by GBK characters: read as GBK, the
+  // last byte of a UTF-8 Chinese character would swallow a "c" right after it.
   static constexpr std::string_view kWord = "charset=";
   const unsigned char* s = Bytes(page);
   const std::size_t n = page.size();
-  for (std::size_t i = 0; i + kWord.size() <= n;) {
-    const unsigned char b = s[i];
-    if (b >= 0x80) {  // a double-byte character never holds the start of "charset="
-      i += 2;
-      continue;
-    }
+  for (std::size_t i = 0; i + kWord.size() <= n; ++i) {
     std::size_t k = 0;
-    while (k < kWord.size() && (s[i + k] | 0x20) == static_cast<unsigned char>(kWord[k]) &&
-           (kWord[k] != '=' || s[i + k] == '=')) {
-      ++k;
-    }
-    if (k == kWord.size()) {
-      std::size_t j = i + k;
-      while (j < n && (s[j] == '\'' || s[j] == '"')) ++j;
-      const std::size_t start = j;
-      while (j < n && IsCharsetWordByte(s[j])) ++j;
-      if (j > start) return ContainsUtfIgnoringCase(page.substr(start, j - start));
-    }
-    ++i;
+    while (k < kWord.size() && (kWord[k] == '=' ? s[i + k] == '=' : (s[i + k] | 0x20) == kWord[k])) ++k;
+    if (k < kWord.size()) continue;
+    std::size_t j = i + k;
+    while (j < n && (s[j] == '\'' || s[j] == '"')) ++j;
+    const std::size_t start = j;
+    while (j < n && IsCharsetWordByte(s[j])) ++j;
+    if (j > start) return ContainsUtfIgnoringCase(page.substr(start, j - start));
   }
   return false;
 }

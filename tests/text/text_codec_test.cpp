@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lekto::text {
@@ -37,10 +39,10 @@ TEST(DeclaresUtfCharset, FirstDeclarationDecides) {
       {"charset= utf-8", false},
       {"charset =utf-8", false},
       {"charset=gb-utf", true},  // the marker may stand anywhere in the name
-      // The "c" here is the second byte of a two-byte character, so no declaration starts there.
-      {"\x81"
+      // A UTF-8 Chinese character right before the declaration does not hide its "c".
+      {"<title>\xE4\xB8\xAD"
        "charset=utf-8",
-       false},
+       true},
   };
   for (const auto& c : cases) EXPECT_EQ(DeclaresUtfCharset(c.page), c.utf) << c.page;
 }
@@ -207,6 +209,16 @@ TEST(PercentDecode, FollowsTheByteRules) {
   for (const auto& c : cases) {
     EXPECT_EQ(PercentDecode(c.in, c.fromUtf8), c.out) << testing::PrintToString(c.in) << ' ' << c.fromUtf8;
   }
+}
+
+// Each test runs in a process of its own, so this is the first use of the conversion tables: threads that
+// race to build them all see them complete.
+TEST(TextCodec, ConcurrentFirstUseSeesCompleteTables) {
+  std::array<std::string, 4> results;
+  std::vector<std::thread> threads;
+  for (auto& result : results) threads.emplace_back([&result] { result = Utf8ToAnsi(kZhongWenUtf8); });
+  for (auto& thread : threads) thread.join();
+  for (const auto& result : results) EXPECT_EQ(result, kZhongWenGbk);
 }
 
 TEST(Gbk, ConvertsSourceLiterals) {
