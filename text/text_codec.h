@@ -11,13 +11,17 @@ namespace lekto::text {
 // True when the first "charset=" declaration of the page (any letter case, quotes allowed) names a UTF charset.
 bool DeclaresUtfCharset(std::string_view page);
 
-// Code pages: 65001 UTF-8, 936 GBK, 0 the system ANSI code page (which is GBK here).
+// Code pages: 65001 UTF-8, 936 GBK, 0 the system ANSI code page (which is GBK here); any other gives an empty
+// result. Texts end at their first NUL (byte or unit); the whole of the rest is converted. Invalid input
+// becomes U+FFFD in ToWide; in FromWide, characters (and lone surrogates) without a form in the target become
+// "?" for GBK and U+FFFD for UTF-8.
 std::u16string ToWide(std::string_view text, int codePage = 65001);
 std::string FromWide(std::u16string_view wide, int codePage = 0);
 
-// UTF-8 bytes -> GBK text.
+// UTF-8 bytes -> GBK text. One "?" stands for each ill-formed sequence (its maximal subpart, as Unicode
+// recommends) and for each character GBK lacks, such as an emoji. A leading byte order mark is dropped.
 std::string Utf8ToAnsi(std::string_view utf8);
-// GBK text -> UTF-8: the boundary to Qt, the terminal and file names.
+// GBK text -> UTF-8: the boundary to Qt, the terminal and file names. Invalid characters become U+FFFD.
 std::string AnsiToUtf8(std::string_view gbk);
 
 // "%" and the two bytes after it become one byte; with `fromUtf8` the result is then read as UTF-8.
