@@ -35,4 +35,9 @@ class RegexEngine {
   std::shared_ptr<Run> run_;
 };
 
+// True when `pattern` is valid in the dialect. Callers that must never lose text (a user's filter rule deletes
+// its matches from a chapter) check this, or Compile's result, before using Replace: Replace after a failed
+// Compile gives the empty text.
+bool IsValidPattern(std::string_view pattern);
+
 }  // namespace lekto
