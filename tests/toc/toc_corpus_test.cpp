@@ -1,0 +1,119 @@
+// ParseToc over tables of contents saved from real novel sites, served at addresses that keep their relative
+// links working, against what MANIFEST.tsv says a reader sees on each page.
+#include "toc/toc_parser.h"
+
+#include "tests/toc/toc_test_support.h"
+#include "text/gbk_text.h"
+#include "text/text_codec.h"
+
+#include "support/test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace lekto {
+namespace {
+
+const std::string kCorpus = LEKTO_CORPUS_DIR;
+
+struct ManifestToc {
+  int chapterLinks = 0;
+  std::string firstTitle;  // UTF-8
+  std::string lastTitle;
+};
+
+// The table-of-contents rows of MANIFEST.tsv by file, columns found by their header names.
+std::map<std::string, ManifestToc> ReadManifest() {
+  std::ifstream in(kCorpus + "/MANIFEST.tsv");
+  std::string line;
+  std::getline(in, line);
+  const std::vector<std::string> header = text::Split(line, "\t");
+  const auto column = [&](std::string_view name) {
+    return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+  };
+  const std::size_t file = column("file"), links = column("toc_chapter_links"), first = column("toc_first_title"),
+                    last = column("toc_last_title");
+  std::map<std::string, ManifestToc> tocs;
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    std::stringstream row(line);
+    for (std::string cell; std::getline(row, cell, '\t');) cells.push_back(cell);
+    if (cells.size() <= std::max({file, links, first, last}) || cells[links].empty()) continue;
+    // "3325 in ul#chapterList (+5 ...)": the leading number is the count.
+    tocs[cells[file]] = ManifestToc{std::atoi(cells[links].c_str()), cells[first], cells[last]};
+  }
+  return tocs;
+}
+
+struct CorpusCase {
+  const char* file;     // in MANIFEST.tsv
+  const char* address;  // path on the test server
+  const char8_t* bookTitle;
+  // Chapters the rules drop from the list a reader sees, and why.
+  int dropped;
+};
+
+// biquge_com_tw links chapters from the site root (/17_17275/NNN.html) and biquge_info by bare file name, so
+// both are served under their book folder; the mirror's "./NNN.html" resolves against the site root.
+// Under "/74_74132/" the addresses have the same length as on the real site, so the length test of the filter
+// sees what it would see there.
+const CorpusCase kCases[] = {
+    {"biquge_com_tw/toc.html", "/17_17275/toc.html", u8"主神崛起", 0},
+    {"biquge_info/toc.html", "/74_74132/toc.html", u8"我师兄实在太稳健了", 0},
+    // 26 chapters carry the title of a later one (the site numbers two consecutive chapters 第767章, and so
+    // on); of two entries with the same title the filter keeps the later.
+    {"mirror_52mb/toc.html", "/toc.html", u8"上门龙婿叶辰", 26},
+};
+
+class TocCorpusTest : public testing::TestWithParam<CorpusCase> {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = new testsupport::TestServer;
+    server_->ServeStatic("/17_17275/", kCorpus + "/biquge_com_tw");
+    server_->ServeStatic("/74_74132/", kCorpus + "/biquge_info");
+    server_->ServeStatic("/", kCorpus + "/mirror_52mb");
+  }
+  static void TearDownTestSuite() { delete server_; }
+
+  static inline testsupport::TestServer* server_ = nullptr;
+};
+
+TEST_P(TocCorpusTest, RowsAndTitlesMatchTheManifest) {
+  const CorpusCase& c = GetParam();
+  const std::map<std::string, ManifestToc> manifest = ReadManifest();
+  ASSERT_TRUE(manifest.contains(c.file));
+  const ManifestToc& expected = manifest.at(c.file);
+
+  const std::optional<Book> book = ParseToc(toctest::AddressControls(server_->HttpUrl(c.address)), DefaultFetcher());
+  ASSERT_TRUE(book);
+  EXPECT_EQ(book->title, text::Gbk(c.bookTitle));
+  ASSERT_EQ(book->RowCount(), expected.chapterLinks - c.dropped);
+  EXPECT_EQ(text::AnsiToUtf8(book->chapterTitles.front()), expected.firstTitle);
+  EXPECT_EQ(text::AnsiToUtf8(book->chapterTitles.back()), expected.lastTitle);
+  for (const std::string& link : book->chapterLinks) {
+    ASSERT_TRUE(text::StartsWith(link, server_->HttpUrl("/"))) << link;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, TocCorpusTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<CorpusCase>& info) {
+                           return std::string(info.param.file).substr(0, std::string(info.param.file).find('/'));
+                         });
+
+TEST(TocCorpus, MirrorKeepsTheLaterOfTwoChaptersWithOneTitle) {
+  testsupport::TestServer server;
+  server.ServeStatic("/", kCorpus + "/mirror_52mb");
+  const std::optional<Book> book = ParseToc(toctest::AddressControls(server.HttpUrl("/toc.html")), DefaultFetcher());
+  ASSERT_TRUE(book);
+  const std::string title = text::Gbk(u8"第767章");
+  const auto found = std::find(book->chapterTitles.begin(), book->chapterTitles.end(), title);
+  ASSERT_NE(found, book->chapterTitles.end());
+  EXPECT_EQ(std::count(book->chapterTitles.begin(), book->chapterTitles.end(), title), 1);
+  EXPECT_EQ(book->chapterLinks[found - book->chapterTitles.begin()], server.HttpUrl("/./1123373.html"));
+}
+
+}  // namespace
+}  // namespace lekto

@@ -1,0 +1,153 @@
+#include "toc/toc_parser.h"
+
+#include "chapter/link_resolution.h"
+#include "regex/regex_engine.h"
+#include "text/gbk_text.h"
+#include "text/text_codec.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string_view>
+#include <unordered_set>
+
+namespace lekto {
+namespace {
+
+constexpr std::string_view kSiteRootPattern = R"((https*://.*?)/)";
+constexpr std::string_view kTitlePattern = R"(<title>([\u4e00-\u9fa5-a-z-A-Z\d]+).*?</title>)";
+constexpr std::string_view kChapterLinkPattern = R"(href\s*=["']*([\w/:\-\.\?&=]+)["'\s]*.*?>(.*?)<)";
+
+// The next-page pattern carries Chinese text, so it exists only as GBK.
+const std::string& NextPagePattern() {
+  static const std::string pattern =
+      text::Gbk(u8R"(href=["']*([\w/:\-\.]+)["']*["'\w\s=]*>下一页[:\u4e00-\u9fa5\s\(\)\w]*</a>)");
+  return pattern;
+}
+
+// Sites append these to the book's name in the title tag. "最新章节列表" goes first: removing "章节列表" from it
+// would leave "最新" glued to the name, a remainder no later suffix matches.
+const std::vector<std::string>& TitleSuffixes() {
+  static const std::vector<std::string> suffixes = {
+      text::Gbk(u8"最新章节列表"), text::Gbk(u8"章节列表"), text::Gbk(u8"最新章节"), text::Gbk(u8"章节目录"),
+      text::Gbk(u8"免费在线阅读"), text::Gbk(u8"在线阅读"), text::Gbk(u8"手机阅读"), text::Gbk(u8"无弹窗"),
+  };
+  return suffixes;
+}
+
+// The page as text, in GBK: up to its first NUL byte, converted when the first page declared a UTF charset.
+std::string PageText(const std::string& body, bool utf8) {
+  std::string page = text::UpToNul(body);
+  return utf8 ? text::Utf8ToAnsi(page) : page;
+}
+
+// A link written as a script call ("javascript:void(0)" behind "加入书架" or "投推荐票") names no page. Left in,
+// it resolves to the table-of-contents folder plus "javascript:", a length close enough to the chapter links'
+// to pass the regularity test, and lands at the top of the list as a chapter that cannot be loaded.
+bool IsScriptLink(std::string_view link) {
+  return text::StartsWith(text::ToLowerAscii(text::Left(link, 11)), "javascript:");
+}
+
+// Every link of the page with its text, resolved, appended to the book's lists.
+void CollectLinks(const std::string& page, const std::string& address, Book& book) {
+  RegexEngine links;
+  links.Compile(kChapterLinkPattern, page);
+  const int count = links.MatchCount();
+  book.chapterTitles.reserve(book.chapterTitles.size() + count);
+  book.chapterLinks.reserve(book.chapterLinks.size() + count);
+  for (int j = 1; j <= count; ++j) {
+    std::string link = links.GroupText(j, 1);
+    if (IsScriptLink(link)) continue;
+    ResolveLink(link, address, book.siteRoot);
+    book.chapterTitles.push_back(links.GroupText(j, 2));
+    book.chapterLinks.push_back(std::move(link));
+  }
+}
+
+}  // namespace
+
+std::string TocSiteRoot(std::string_view address) {
+  RegexEngine root;
+  root.Compile(kSiteRootPattern, address);
+  return root.GroupText(1, 1);
+}
+
+std::string TocBookTitle(std::string_view page) {
+  RegexEngine title;
+  title.Compile(kTitlePattern, page);
+  std::string bookTitle = title.GroupText(1, 1);
+  for (const std::string& suffix : TitleSuffixes()) bookTitle = text::ReplaceAll(bookTitle, suffix, "");
+  return bookTitle;
+}
+
+std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
+  const std::string address = controls.Address();
+  if (address.empty() || !text::Contains(address, "http")) return std::nullopt;
+
+  Book book;
+  std::string page = text::UpToNul(fetch(address));
+  // Later pages of the same table of contents are taken to share the first page's charset.
+  const bool utf8 = text::DeclaresUtfCharset(page);
+  if (utf8) page = text::Utf8ToAnsi(page);
+  book.siteRoot = TocSiteRoot(address);
+  book.title = TocBookTitle(page);
+
+  std::unordered_set<std::string> visited = {address};
+  for (int pages = 1;; ++pages) {
+    // A link whose text sits in one of these spans would otherwise yield an empty title.
+    page = text::ReplaceAll(page, R"(<span class="title">)", "");
+    page = text::ReplaceAll(page, "<span>", "");
+    CollectLinks(page, address, book);
+    FilterChapterLinks(book.chapterTitles, book.chapterLinks);
+    if (pages >= kMaxTocPages) break;
+
+    RegexEngine next;
+    next.Compile(NextPagePattern(), page);
+    std::string link = next.GroupText(1, 1);
+    if (link.empty()) break;
+    ResolveLink(link, address, book.siteRoot);
+    // A page that links to itself or back to an earlier page would otherwise be read forever.
+    if (!visited.insert(link).second) break;
+    page = PageText(fetch(link), utf8);
+  }
+  return book;
+}
+
+void FilterChapterLinks(std::vector<std::string>& titles, std::vector<std::string>& links) {
+  std::vector<std::string> inTitles = std::move(titles);
+  std::vector<std::string> inLinks = std::move(links);
+  titles.clear();
+  links.clear();
+  const std::size_t n = std::min(inTitles.size(), inLinks.size());
+  if (n < 3) return;
+
+  // Positions below are 1-based, as in the list the window shows.
+  const std::size_t m = n / 2;
+  const auto length = [&](std::size_t k) { return static_cast<long>(inLinks[k - 1].size()); };
+  // With exactly three entries the middle is the first one and has no predecessor: the missing neighbour
+  // passes, as a shorter one would, and only the step to the next entry decides.
+  const bool previousClose = m < 2 || length(m) - length(m - 1) <= 1;
+  const bool regular = previousClose && length(m + 1) - length(m) <= 1;
+
+  // Walking from the end keeps the later of two repeats; hash sets keep a list of ten thousand links linear.
+  std::unordered_set<std::string_view> keptLinks;
+  std::unordered_set<std::string_view> keptTitles;
+  keptLinks.reserve(n);
+  keptTitles.reserve(n);
+  std::vector<std::size_t> kept;
+  for (std::size_t k = n; k >= 1; --k) {
+    if (regular && std::labs(length(k) - length(m)) > 3) continue;
+    if (keptLinks.contains(inLinks[k - 1]) || keptTitles.contains(inTitles[k - 1])) continue;
+    keptLinks.insert(inLinks[k - 1]);
+    keptTitles.insert(inTitles[k - 1]);
+    kept.push_back(k - 1);
+  }
+  titles.reserve(kept.size());
+  links.reserve(kept.size());
+  // The sets point into the input lists; from here on they are no longer used, so the texts can move.
+  for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
+    titles.push_back(std::move(inTitles[*it]));
+    links.push_back(std::move(inLinks[*it]));
+  }
+}
+
+}  // namespace lekto
