@@ -1,0 +1,70 @@
+#pragma once
+// What a command of lekto-cli receives, and the table that names the commands. A new command is one function
+// `int RunXxxCommand(const CommandContext&)` in its own file, declared below and listed in command_table.cpp.
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chapter/book.h"
+#include "chapter/controls.h"
+
+namespace lekto::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNothingFound = 1;
+inline constexpr int kExitUsage = 2;
+
+// The options every command shares, as typed (UTF-8).
+struct CommonOptions {
+  bool transcode = false;            // "--transcode": "转码"
+  bool preprocess = false;           // "--preprocess": "预处理"
+  std::vector<std::string> filters;  // "--filter PATTERN", repeatable: one rule each, all enabled
+};
+
+struct Command;
+
+struct CommandContext {
+  const Command& command;
+  std::vector<std::string> args;  // positional arguments after the command name, UTF-8
+  CommonOptions options;
+  // Values of the command's own options (Command::valueOptions), keyed by the option as written ("--out"),
+  // in the order given.
+  std::map<std::string, std::vector<std::string>, std::less<>> values;
+  const Fetcher& fetch;
+  std::ostream& out;
+  std::ostream& err;
+
+  // The last value given for `option`, if any.
+  std::optional<std::string> Value(std::string_view option) const;
+};
+
+struct Command {
+  std::string_view name;      // as typed after the program name
+  std::string_view synopsis;  // for the help text, e.g. "toc URL"
+  std::string_view summary;   // one line for the help text
+  int (*run)(const CommandContext&);
+  std::vector<std::string_view> valueOptions = {};  // options of this command alone that take a value
+};
+
+// Every command, in the order the help text lists them.
+const std::vector<Command>& Commands();
+
+int RunTocCommand(const CommandContext& context);
+int RunShowCommand(const CommandContext& context);
+
+// Helpers the commands share (command_support.cpp).
+
+// Tells the user what was wrong and how the command is used; returns kExitUsage.
+int UsageError(const CommandContext& context, std::string_view message);
+// Parses the table of contents at the controls' address. std::nullopt, after telling the user
+// "请输入章节目录地址！", when the address is empty or lacks "http".
+std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls);
+// GBK text as the terminal wants it: UTF-8, lines ending in LF alone.
+std::string ToTerminal(std::string_view gbk);
+// One table cell: tabs and line breaks inside a title would break the columns, so they become spaces.
+std::string ToTerminalCell(std::string_view gbk);
+
+}  // namespace lekto::cli
