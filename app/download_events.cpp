@@ -1,0 +1,77 @@
+// The download button, the progress tick and the merges, as the window runs them. The download manager does the
+// work on its own threads; its completion report comes back to the window's thread as a queued call.
+#include "app/main_window.h"
+
+#include "app/qt_text.h"
+#include "app/timed_message.h"
+#include "download/book_assembler.h"
+#include "download/download_manager.h"
+
+#include <QInputDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <utility>
+
+namespace lekto {
+
+namespace {
+
+constexpr int kProgressIntervalMs = 300;
+
+QString Quoted(const std::string& bookTitle) {
+  return QStringLiteral("《") + FromGbk(bookTitle) + QStringLiteral("》");
+}
+
+}  // namespace
+
+bool MainWindow::DownloadRunning() const {
+  return downloads_ && downloads_->Busy();
+}
+
+void MainWindow::StartDownload() {
+  // A download still running keeps its temp folder and its workers; the click is refused.
+  if (!downloads_->StartDownload(book_)) return;
+  button4_->setText(QStringLiteral("下载中"));
+  // The tick shows the running workers; after an automatic merge stopped it, a later download restarts it.
+  if (!timer1_->isActive()) timer1_->start(kProgressIntervalMs);
+}
+
+void MainWindow::ProgressTick() {
+  label3_->setText(QStringLiteral("线程：") + QString::number(downloads_->RunningWorkers()));
+}
+
+void MainWindow::FinishDownload(const DownloadReport& report) {
+  button4_->setText(QStringLiteral("下载"));
+  ProgressTick();
+  timer1_->stop();
+  if (report.cancelled) return;
+  const QString title = Quoted(report.book->title);
+  if (report.merged && report.merge.written) {
+    ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("下载完毕，合并完成！"));
+  } else if (report.written == 0) {
+    ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("没有下载到任何章节，未合并！"));
+  } else {
+    ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("合并失败，无法写入书籍文件！"));
+  }
+}
+
+void MainWindow::MergeByHand() {
+  bool confirmed = false;
+  const QString title = QInputDialog::getText(this, QStringLiteral("提示"), QStringLiteral("请输入书名"),
+                                              QLineEdit::Normal, FromGbk(book_->title), &confirmed);
+  if (!confirmed) return;
+  auto retitled = std::make_shared<Book>(*book_);
+  retitled->title = ToGbk(title);
+  book_ = std::move(retitled);
+
+  const MergeResult merged = lekto::MergeByHand(FoldersUnder(baseFolder_), book_->title);
+  if (merged.written) {
+    ShowTimedMessage(this, QStringLiteral("标题"), Quoted(book_->title) + QStringLiteral("合并完成！"));
+  } else {
+    ShowTimedMessage(this, QStringLiteral("标题"),
+                     Quoted(book_->title) + QStringLiteral("合并失败，无法写入书籍文件！"));
+  }
+}
+
+}  // namespace lekto

@@ -1,0 +1,21 @@
+// The window program: one MainWindow over the folder the executable lives in.
+#include "app/main_window.h"
+#include "download/work_folders.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  lekto::MainWindow window(lekto::ProgramFolder());
+  window.show();
+  const int status = QApplication::exec();
+  if (window.DownloadRunning()) {
+    // Closing the window ends the program without waiting for download workers still inside a request. Chapter
+    // files and books are written to a temporary file and renamed, so ending here leaves no half-written file.
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
+  return status;
+}

@@ -1,0 +1,115 @@
+#include "app/main_window.h"
+
+#include "app/qt_text.h"
+#include "download/download_manager.h"
+#include "download/work_folders.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <utility>
+
+namespace lekto {
+
+MainWindow::MainWindow(std::filesystem::path baseFolder, Fetcher fetch, QWidget* parent)
+    : QWidget(parent),
+      baseFolder_(std::move(baseFolder)),
+      fetch_(std::move(fetch)),
+      book_(std::make_shared<const Book>()) {
+  BuildControls();
+  controls_.SetAddress(ToGbk(edit1_->text()));
+  controls_.SetFilterRules(ToGbkLines(edit3_->toPlainText()));
+  controls_.SetReceiver(this, [this](int row, const std::string& state) { SetRowState(row, state); });
+  downloads_ = std::make_unique<DownloadManager>(controls_, fetch_, FoldersUnder(baseFolder_));
+  // Called on the dispatcher thread: the window reacts on its own thread.
+  downloads_->SetCompletionHandler(
+      [this](const DownloadReport& report) { controls_.Post([this, report] { FinishDownload(report); }); });
+  WireEvents();
+  CreateWorkFolder();
+}
+
+MainWindow::~MainWindow() {
+  // Workers that are still running post nothing more to the window; then they are stopped and joined while the
+  // controls they read still exist.
+  controls_.SetReceiver(nullptr, {});
+  downloads_.reset();
+}
+
+void MainWindow::CreateWorkFolder() {
+  lekto::CreateWorkFolder(FoldersUnder(baseFolder_));
+}
+
+void MainWindow::WireEvents() {
+  connect(button1_, &QPushButton::clicked, this, &MainWindow::ParseToc);
+  connect(list_, &QTableWidget::cellDoubleClicked, this, &MainWindow::OpenChapterRow);
+  connect(check1_, &QCheckBox::clicked, this, &MainWindow::ToggleFilterBox);
+  connect(button7_, &QPushButton::clicked, this, [this] { QuickInsert(button7_); });
+  connect(button8_, &QPushButton::clicked, this, [this] { QuickInsert(button8_); });
+  connect(button5_, &QPushButton::clicked, this, &MainWindow::SelectAllRows);
+  connect(button6_, &QPushButton::clicked, this, &MainWindow::InvertRowChecks);
+  connect(button9_, &QPushButton::clicked, this, &MainWindow::ReverseChapterOrder);
+  connect(button4_, &QPushButton::clicked, this, &MainWindow::StartDownload);
+  connect(button10_, &QPushButton::clicked, this, &MainWindow::MergeByHand);
+  connect(button2_, &QPushButton::clicked, this, &MainWindow::PreviousChapter);
+  connect(button3_, &QPushButton::clicked, this, &MainWindow::NextChapter);
+  connect(timer1_, &QTimer::timeout, this, &MainWindow::ProgressTick);
+
+  // Double-clicks, the right button and leaving the filter-rule box have no signal of their own.
+  edit1_->installEventFilter(this);
+  edit2_->viewport()->installEventFilter(this);
+  edit3_->viewport()->installEventFilter(this);
+  edit3_->installEventFilter(this);
+  list_->viewport()->installEventFilter(this);
+
+  // The mirror the core reads, kept in step with every change of the controls.
+  connect(edit1_, &QLineEdit::textChanged, this, [this](const QString& text) { controls_.SetAddress(ToGbk(text)); });
+  connect(check2_, &QCheckBox::toggled, this, [this](bool on) { controls_.SetTranscode(on); });
+  connect(check3_, &QCheckBox::toggled, this, [this](bool on) { controls_.SetPreprocess(on); });
+  connect(check1_, &QCheckBox::toggled, this, [this](bool on) { controls_.SetFiltersEnabled(on); });
+  connect(edit3_, &QPlainTextEdit::textChanged, this,
+          [this] { controls_.SetFilterRules(ToGbkLines(edit3_->toPlainText())); });
+  connect(list_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+    if (item->column() == 0) controls_.SetRowChecked(item->row(), item->checkState() == Qt::Checked);
+  });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonDblClick:
+      if (watched == edit1_) {
+        ClearEditBox(edit1_);
+        return true;
+      }
+      if (watched == edit2_->viewport()) {
+        ClearEditBox(edit2_);
+        return true;
+      }
+      if (watched == edit3_->viewport()) {
+        ClearEditBox(edit3_);
+        return true;
+      }
+      break;
+    case QEvent::MouseButtonPress:
+      if (watched == list_->viewport() && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        // The link copied is the one of the row that was right-clicked: select it first.
+        const int row = list_->rowAt(static_cast<QMouseEvent*>(event)->position().toPoint().y());
+        if (row >= 0) SelectRow(row);
+        CopyChapterLink();
+        return true;
+      }
+      break;
+    case QEvent::FocusOut:
+      if (watched == edit3_) SnapshotFilterBox();
+      break;
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace lekto

@@ -1,0 +1,114 @@
+#pragma once
+// MainWindow: the program's one window. Every control keeps its form name as its objectName (按钮1, 编辑框1,
+// 超级列表框2, 时钟1 ...), and every event of the event table runs one operation, named after what it does.
+// The window owns the book of the last table-of-contents parse and the download manager; the core reads the
+// controls through WindowControls, also from download workers.
+#include "app/window_controls.h"
+#include "chapter/book.h"
+
+#include <QWidget>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+namespace lekto {
+
+class DownloadManager;
+struct DownloadReport;
+
+class MainWindow final : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `baseFolder` is the program folder the working folders live in (the executable's folder in the product, a
+  // temporary folder in tests); `fetch` fetches every page.
+  explicit MainWindow(std::filesystem::path baseFolder, Fetcher fetch = DefaultFetcher(), QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // For tests and the screenshot driver: what the window holds.
+  const Book& CurrentBook() const { return *book_; }
+  int CurrentRow() const { return currentRow_; }
+  int FilterBoxCaret() const { return filterBoxCaret_; }
+  bool DownloadRunning() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void WireEvents();
+  void CreateWorkFolder();
+
+  // Table of contents and chapter list.
+  void ParseToc();
+  void FillRows();
+  void ShowChapter(int row);
+  void SelectAllRows();
+  void InvertRowChecks();
+  void ReverseChapterOrder();
+  void CopyChapterLink();
+  void OpenChapterRow();
+  void PreviousChapter();
+  void NextChapter();
+  int SelectedRow() const;
+  void SelectRow(int row);
+  void MirrorRowChecks();
+  void SetRowState(int row, const std::string& state);
+
+  // Edit boxes.
+  void ClearEditBox(QWidget* box);
+  void ToggleFilterBox();
+  void SnapshotFilterBox();
+  void QuickInsert(const QPushButton* button);
+
+  // Download and book.
+  void StartDownload();
+  void ProgressTick();
+  void FinishDownload(const DownloadReport& report);
+  void MergeByHand();
+
+  const std::filesystem::path baseFolder_;
+  const Fetcher fetch_;
+  WindowControls controls_;
+  // Replaced as a whole by each parse, reversal or new title; download workers keep the copy they started with.
+  std::shared_ptr<const Book> book_;
+  int currentRow_ = 0;
+  int filterBoxCaret_ = 0;
+  std::vector<std::string> filterBoxItems_;
+  // Declared after the controls so that it is destroyed first: its workers read the controls until they stop.
+  std::unique_ptr<DownloadManager> downloads_;
+
+  QLineEdit* edit1_ = nullptr;       // 编辑框1: table-of-contents address
+  QPushButton* button1_ = nullptr;   // 按钮1: 目录解析
+  QCheckBox* check2_ = nullptr;      // 选择框2: 转码
+  QCheckBox* check3_ = nullptr;      // 选择框3: 预处理
+  QLabel* label1_ = nullptr;         // 标签1: status above the list
+  QLabel* label2_ = nullptr;         // 标签2: status above the content box
+  QTableWidget* list_ = nullptr;     // 超级列表框2: ChapterList
+  QPlainTextEdit* edit2_ = nullptr;  // 编辑框2: content box
+  QLabel* label4_ = nullptr;         // 标签4: 正则过滤内容
+  QCheckBox* check1_ = nullptr;      // 选择框1: 启用
+  QPushButton* button7_ = nullptr;   // 按钮7: .*?
+  QPushButton* button8_ = nullptr;   // 按钮8: [\S\s]*?
+  QPlainTextEdit* edit3_ = nullptr;  // 编辑框3: filter rules
+  QPushButton* button5_ = nullptr;   // 按钮5: 全选
+  QPushButton* button6_ = nullptr;   // 按钮6: 反选
+  QPushButton* button9_ = nullptr;   // 按钮9: 倒序
+  QLabel* label3_ = nullptr;         // 标签3: 线程：
+  QPushButton* button4_ = nullptr;   // 按钮4: 下载
+  QPushButton* button10_ = nullptr;  // 按钮10: 合并
+  QPushButton* button2_ = nullptr;   // 按钮2: 上一章
+  QPushButton* button3_ = nullptr;   // 按钮3: 下一章
+  QTimer* timer1_ = nullptr;         // 时钟1: progress tick
+};
+
+}  // namespace lekto

@@ -1,0 +1,20 @@
+#pragma once
+// The boundary between the GBK core and Qt's Unicode strings. Qt's text boxes separate lines with a bare
+// line feed; the core's texts use CR LF.
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace lekto {
+
+QString FromGbk(std::string_view gbk);
+std::string ToGbk(const QString& text);
+
+// The same, turning CR LF into a line feed and back.
+QString FromGbkLines(std::string_view gbk);
+std::string ToGbkLines(const QString& text);
+
+// The caret of a text box as the core counts it: every character one, every line break two.
+int CoreCaret(const QString& text, int qtPosition);
+
+}  // namespace lekto

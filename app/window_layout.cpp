@@ -1,0 +1,172 @@
+// The window's controls: names, kinds, captions, places and sizes, fonts, the list's columns and the help text.
+#include "app/main_window.h"
+
+#include <QCheckBox>
+#include <QFont>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QTableWidget>
+#include <QTimer>
+
+namespace lekto {
+
+namespace {
+
+// The outer size is 630 x 467 with a fixed frame; the client area is what remains inside a 3-pixel border and
+// a 20-pixel caption bar. Qt sizes the client area and leaves the frame to the window manager.
+constexpr int kOuterWidth = 630;
+constexpr int kOuterHeight = 467;
+constexpr int kFrameBorder = 3;
+constexpr int kCaptionBar = 20;
+constexpr int kClientWidth = kOuterWidth - 2 * kFrameBorder;
+constexpr int kClientHeight = kOuterHeight - 2 * kFrameBorder - kCaptionBar;
+
+const QStringList kHelpLines = {
+    QStringLiteral("使用说明:双击编辑框清空。"),
+    QStringLiteral(
+        "请在上面编辑框输入目录页地址（无翻页是全章节的目录页地址，有翻页需输入首目录页地址）然后点击目录解析，解析"
+        "成功可在左边列表显示解析到的所有章节名。双击任意章节名可在右边的编辑框显示对应章节内容。右键单击章节名可"
+        "以复制该章节对应链接。可以选择下载或者在右边点上一章和下一章查看阅读。"),
+    QStringLiteral(
+        "点击下载前，可以单击列表里ID的检查框来选择下载范围，因为可能需要手动排除一些非章节的内容不下载。列表下面的"
+        "全选按钮是将所有检查框都选中。反选是将已选中的变成未选中，未选中的变成选中。如果发现章节顺序反了可以点击倒"
+        "序按钮。"),
+    QStringLiteral(
+        "建议下载前，先通过双击章名查看内容是否正常，如果右边编辑框无内容或显示的不是正常章节内容可以勾选预处理，如果"
+        "显示内容乱码可以勾选转码。"),
+    QStringLiteral("如果右边章节内容出现较多不需要的内容可以启用正则过滤内容，"),
+    QStringLiteral("需要自写正则表达式，每行写一个，程序会把匹配的内容删掉。"),
+    QStringLiteral("正则表达式具体写法请百度查详细教程，下面给几个常用的，特意增加了2个快捷插入按钮。"),
+    QStringLiteral("匹配一行内一般用.*?  .表示匹配任意字符（不包括换行符），"),
+    QStringLiteral("*表示匹配前一个字符零次或多次，?表示匹配或不匹配，+表示匹配前一个字符一次或多次"),
+    QStringLiteral("匹配多行用[\\S\\s]*? []表示里面任意选择一个 "),
+    QStringLiteral("\\S表示任意非空字符"),
+    QStringLiteral("\\s表示任意空字符，比如空格、制表符和换行符等"),
+    QStringLiteral("\\d表示数字[0-9]中任意一个数字"),
+    QStringLiteral("-表示范围"),
+    QStringLiteral("\\w表示[0-9A-Za-z_]"),
+    QStringLiteral("一般情况只需要改写成"),
+    QStringLiteral("单行:起始字符串.*?终止字符串"),
+    QStringLiteral("多行:起始字符串[\\S\\s]*?终止字符串"),
+    QStringLiteral("起始和终止字符串可以有一个不存在，存在尽量选唯一出现的，以免把不该替换的删掉。"),
+};
+
+// Song typeface for the content box, as on the systems the window was drawn for; Noto Serif CJK is its closest
+// stand-in where that face is missing.
+QFont ContentFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
+                    QStringLiteral("Noto Sans CJK SC")});
+  font.setPixelSize(15);
+  font.setWeight(QFont::Normal);
+  return font;
+}
+
+QFont FilterFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC")});
+  font.setPixelSize(14);
+  font.setWeight(QFont::Normal);
+  return font;
+}
+
+// Small enough for the 16-pixel buttons and check boxes, with Chinese glyphs from a CJK face.
+QFont WindowFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC")});
+  font.setPixelSize(12);
+  return font;
+}
+
+template <typename Control>
+Control* Place(QWidget* parent, const QString& name, int left, int top, int width, int height) {
+  auto* control = new Control(parent);
+  control->setObjectName(name);
+  control->setGeometry(left, top, width, height);
+  return control;
+}
+
+template <typename Control>
+Control* Place(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width, int height) {
+  auto* control = Place<Control>(parent, name, left, top, width, height);
+  control->setText(caption);
+  return control;
+}
+
+QString HelpText() {
+  return kHelpLines.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+void MainWindow::BuildControls() {
+  setObjectName(QStringLiteral("MainWindow"));
+  setWindowTitle(QStringLiteral("Lekto(Orvane)"));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFixedSize(kClientWidth, kClientHeight);
+  move(50, 50);
+  setFont(WindowFont());
+
+  edit1_ = Place<QLineEdit>(this, QStringLiteral("编辑框1"), 8, 8, 464, 32);
+  button1_ = Place<QPushButton>(this, QStringLiteral("按钮1"), QStringLiteral("目录解析"), 480, 8, 64, 32);
+  check2_ = Place<QCheckBox>(this, QStringLiteral("选择框2"), QStringLiteral("转码"), 552, 4, 64, 16);
+  check3_ = Place<QCheckBox>(this, QStringLiteral("选择框3"), QStringLiteral("预处理"), 552, 28, 64, 16);
+  label1_ = Place<QLabel>(this, QStringLiteral("标签1"), QStringLiteral("章节列表"), 8, 48, 256, 16);
+  label2_ = Place<QLabel>(this, QStringLiteral("标签2"), QStringLiteral("内容"), 352, 48, 264, 16);
+
+  list_ = Place<QTableWidget>(this, QStringLiteral("超级列表框2"), 8, 64, 336, 336);
+  list_->setColumnCount(3);
+  list_->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("章节名称"), QStringLiteral("下载状态")});
+  list_->setColumnWidth(0, 50);
+  list_->setColumnWidth(1, 200);
+  list_->setColumnWidth(2, 60);
+  list_->verticalHeader()->hide();
+  list_->horizontalHeader()->setSectionsClickable(true);
+  list_->horizontalHeader()->setHighlightSections(false);
+  list_->setSortingEnabled(false);
+  list_->setShowGrid(true);
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->setWordWrap(false);
+
+  edit2_ = Place<QPlainTextEdit>(this, QStringLiteral("编辑框2"), 352, 64, 264, 272);
+  edit2_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  edit2_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  edit2_->setFont(ContentFont());
+  edit2_->setPlainText(HelpText());
+
+  label4_ = Place<QLabel>(this, QStringLiteral("标签4"), QStringLiteral("正则过滤内容"), 352, 338, 80, 16);
+  check1_ = Place<QCheckBox>(this, QStringLiteral("选择框1"), QStringLiteral("启用"), 440, 338, 56, 16);
+  button7_ = Place<QPushButton>(this, QStringLiteral("按钮7"), QStringLiteral(".*?"), 496, 340, 48, 16);
+  button8_ = Place<QPushButton>(this, QStringLiteral("按钮8"), QStringLiteral("[\\S\\s]*?"), 552, 340, 56, 16);
+
+  edit3_ = Place<QPlainTextEdit>(this, QStringLiteral("编辑框3"), 352, 360, 264, 48);
+  edit3_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  edit3_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  edit3_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  edit3_->setFont(FilterFont());
+  edit3_->setPlainText(QStringLiteral("过滤规则1\n过滤规则2\n过滤规则3"));
+  edit3_->setEnabled(false);
+
+  button5_ = Place<QPushButton>(this, QStringLiteral("按钮5"), QStringLiteral("全选"), 8, 408, 40, 24);
+  button6_ = Place<QPushButton>(this, QStringLiteral("按钮6"), QStringLiteral("反选"), 64, 408, 40, 24);
+  button9_ = Place<QPushButton>(this, QStringLiteral("按钮9"), QStringLiteral("倒序"), 120, 408, 40, 24);
+  label3_ = Place<QLabel>(this, QStringLiteral("标签3"), QStringLiteral("线程："), 176, 408, 72, 24);
+  button4_ = Place<QPushButton>(this, QStringLiteral("按钮4"), QStringLiteral("下载"), 256, 408, 48, 24);
+  button10_ = Place<QPushButton>(this, QStringLiteral("按钮10"), QStringLiteral("合并"), 312, 408, 48, 24);
+  button2_ = Place<QPushButton>(this, QStringLiteral("按钮2"), QStringLiteral("上一章"), 392, 408, 48, 24);
+  button3_ = Place<QPushButton>(this, QStringLiteral("按钮3"), QStringLiteral("下一章"), 536, 408, 48, 24);
+
+  // Interval 0 and stopped until a parse starts it.
+  timer1_ = new QTimer(this);
+  timer1_->setObjectName(QStringLiteral("时钟1"));
+  timer1_->setInterval(0);
+}
+
+}  // namespace lekto

@@ -1,0 +1,201 @@
+// The chapter list as a person uses it, against a small novel site on the local test server: parsing the table
+// of contents, opening chapters, stepping with "上一章" and "下一章", ticking, reversing and copying links.
+#include "app/main_window.h"
+#include "app/qt_text.h"
+#include "support/test_server.h"
+#include "window_driver.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+
+namespace lekto::apptest {
+
+class WindowChaptersTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    WriteDemoSite(std::filesystem::path(site_.path().toStdString()), "/novel/");
+    server_.ServeStatic("/novel/", site_.path().toStdString());
+  }
+
+  void init() {
+    folder_ = std::make_unique<QTemporaryDir>();
+    window_ = std::make_unique<MainWindow>(folder_->path().toStdString());
+    QVERIFY(ShowActive(*window_));
+  }
+  void cleanup() {
+    window_.reset();
+    folder_.reset();
+  }
+
+  void parseFillsTheList() {
+    Parse();
+    QTableWidget* list = ChapterList(*window_);
+    QCOMPARE(list->rowCount(), static_cast<int>(DemoChapters().size()));
+    QCOMPARE(ColumnTexts(list, 0), (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                                                QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("6")}));
+    QCOMPARE(ColumnTexts(list, 1), DemoTitles());
+    QCOMPARE(ColumnTexts(list, 2), QStringList(list->rowCount(), QStringLiteral("待下载")));
+    QCOMPARE(RowChecks(list), std::vector<bool>(list->rowCount(), true));
+    QCOMPARE(Label(*window_, "标签1")->text(), kDemoBookTitle + QStringLiteral("--章节列表获取完毕！"));
+    QCOMPARE(Button(*window_, "按钮1")->text(), QStringLiteral("目录解析"));
+    const auto* timer = window_->findChild<QTimer*>(QStringLiteral("时钟1"));
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 300);
+    QCOMPARE(FromGbk(window_->CurrentBook().title), kDemoBookTitle);
+    // The tick shows the running workers from now on.
+    QTRY_COMPARE(Label(*window_, "标签3")->text(), QStringLiteral("线程：0"));
+  }
+
+  void parseOfAnUnreachableAddressGivesAnEmptyList() {
+    Parse();
+    ParseAddress(*window_, QStringLiteral("http://127.0.0.1:1/none.html"));
+    QCOMPARE(ChapterList(*window_)->rowCount(), 0);
+    QCOMPARE(Label(*window_, "标签1")->text(), QStringLiteral("--章节列表获取完毕！"));
+    QCOMPARE(Button(*window_, "按钮1")->text(), QStringLiteral("目录解析"));
+    // Nothing to step to.
+    ClickButton(*window_, "按钮3");
+    ClickButton(*window_, "按钮2");
+    QCOMPARE(Label(*window_, "标签2")->text(), QStringLiteral("内容"));
+  }
+
+  void doubleClickShowsTheChapter() {
+    Parse();
+    DoubleClickRow(ChapterList(*window_), 2);
+    QCOMPARE(window_->CurrentRow(), 2);
+    const QString shown = ContentBox(*window_)->toPlainText();
+    // The page has no title line of its own, so the title comes first; then the paragraphs.
+    QVERIFY2(shown.startsWith(DemoChapters()[2].title + QLatin1Char('\n')), qPrintable(shown));
+    for (const QString& paragraph : DemoChapters()[2].paragraphs)
+      QVERIFY2(shown.contains(paragraph), qPrintable(shown));
+    QVERIFY(!shown.contains(QStringLiteral("书友小站")));
+    QCOMPARE(Label(*window_, "标签1")->text(), QStringLiteral("章节列表"));
+    QCOMPARE(Label(*window_, "标签2")->text(), DemoChapters()[2].title + QStringLiteral("--加载完毕！"));
+    // Without a temp folder (no download yet) the viewer stores nothing.
+    QVERIFY(!std::filesystem::exists(TempFolder()));
+  }
+
+  void viewerStoresTheChapterFileWhenTheTempFolderExists() {
+    Parse();
+    std::filesystem::create_directories(TempFolder());
+    DoubleClickRow(ChapterList(*window_), 1);
+    const std::string file = ReadFileBytes(TempFolder() / "2.txt");
+    QCOMPARE(FromGbkLines(file), ContentBox(*window_)->toPlainText() + QLatin1Char('\n'));
+  }
+
+  void previousAndNextStepFromTheRowLastOpened() {
+    Parse();
+    QTableWidget* list = ChapterList(*window_);
+    // Before any chapter was opened "上一章" does nothing and "下一章" shows the second row.
+    ClickButton(*window_, "按钮2");
+    QCOMPARE(Label(*window_, "标签2")->text(), QStringLiteral("内容"));
+    ClickButton(*window_, "按钮3");
+    QCOMPARE(window_->CurrentRow(), 1);
+    QCOMPARE(Label(*window_, "标签2")->text(), DemoChapters()[1].title + QStringLiteral("--加载完毕！"));
+
+    DoubleClickRow(list, 5);
+    ClickButton(*window_, "按钮3");  // the last row: nothing
+    QCOMPARE(window_->CurrentRow(), 5);
+    ClickButton(*window_, "按钮2");
+    ClickButton(*window_, "按钮2");
+    QCOMPARE(window_->CurrentRow(), 3);
+    QCOMPARE(list->selectedRanges().front().topRow(), 3);
+    QVERIFY(ContentBox(*window_)->toPlainText().contains(DemoChapters()[3].paragraphs.front()));
+
+    // A single click elsewhere does not move the stepping position.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0, 1)).center());
+    ClickButton(*window_, "按钮3");
+    QCOMPARE(window_->CurrentRow(), 4);
+    for (int i = 0; i < 6; ++i) ClickButton(*window_, "按钮2");
+    QCOMPARE(window_->CurrentRow(), 0);
+    QCOMPARE(Label(*window_, "标签2")->text(), DemoChapters()[0].title + QStringLiteral("--加载完毕！"));
+  }
+
+  void newParseStartsSteppingFromTheFirstRow() {
+    Parse();
+    DoubleClickRow(ChapterList(*window_), 5);
+    Parse();
+    QCOMPARE(window_->CurrentRow(), 0);
+    ClickButton(*window_, "按钮3");
+    QCOMPARE(window_->CurrentRow(), 1);
+  }
+
+  void selectAllAndInvert() {
+    Parse();
+    QTableWidget* list = ChapterList(*window_);
+    ToggleRowCheck(list, 1);
+    ToggleRowCheck(list, 3);
+    ToggleRowCheck(list, 4);
+    ToggleRowCheck(list, 5);
+    QCOMPARE(RowChecks(list), (std::vector<bool>{true, false, true, false, false, false}));
+    ClickButton(*window_, "按钮6");
+    QCOMPARE(RowChecks(list), (std::vector<bool>{false, true, false, true, true, true}));
+    ClickButton(*window_, "按钮5");
+    QCOMPARE(RowChecks(list), std::vector<bool>(6, true));
+  }
+
+  void reverseRebuildsTheRows() {
+    Parse();
+    QTableWidget* list = ChapterList(*window_);
+    ToggleRowCheck(list, 0);
+    DoubleClickRow(list, 1);
+    ClickButton(*window_, "按钮9");
+    QStringList reversed = DemoTitles();
+    std::reverse(reversed.begin(), reversed.end());
+    QCOMPARE(ColumnTexts(list, 1), reversed);
+    QCOMPARE(ColumnTexts(list, 0).first(), QStringLiteral("1"));
+    QCOMPARE(RowChecks(list), std::vector<bool>(6, true));
+    QCOMPARE(ColumnTexts(list, 2), QStringList(6, QStringLiteral("待下载")));
+    // The stepping position keeps its number: "下一章" goes on from row 1 of the new order.
+    ClickButton(*window_, "按钮3");
+    QCOMPARE(window_->CurrentRow(), 2);
+    QCOMPARE(Label(*window_, "标签2")->text(), reversed[2] + QStringLiteral("--加载完毕！"));
+    ClickButton(*window_, "按钮9");
+    QCOMPARE(ColumnTexts(list, 1), DemoTitles());
+  }
+
+  void rightClickCopiesTheLinkOfThatRow() {
+    Parse();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("earlier"));
+    // Nothing selected and no row under the pointer: the clipboard keeps its text.
+    QTableWidget* list = ChapterList(*window_);
+    QTest::mousePress(list->viewport(), Qt::RightButton, {}, QPoint(5, list->viewport()->height() - 5));
+    QCOMPARE(clipboard->text(), QStringLiteral("earlier"));
+    RightClickRow(list, 4);
+    QCOMPARE(clipboard->text(), QString::fromStdString(server_.HttpUrl("/novel/5.html")));
+    QCOMPARE(list->selectedRanges().front().topRow(), 4);
+  }
+
+ private:
+  void Parse() {
+    ParseAddress(*window_, QString::fromStdString(server_.HttpUrl("/novel/index.html")));
+    QCOMPARE(Button(*window_, "按钮1")->text(), QStringLiteral("目录解析"));
+  }
+
+  std::filesystem::path TempFolder() const {
+    return std::filesystem::path(folder_->path().toStdString()) / "Lekto" / "temp";
+  }
+
+  static QStringList DemoTitles() {
+    QStringList titles;
+    for (const DemoChapter& chapter : DemoChapters()) titles << chapter.title;
+    return titles;
+  }
+
+  QTemporaryDir site_;
+  testsupport::TestServer server_;
+  std::unique_ptr<QTemporaryDir> folder_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+}  // namespace lekto::apptest
+
+QTEST_MAIN(lekto::apptest::WindowChaptersTest)
+#include "window_chapters_test.moc"

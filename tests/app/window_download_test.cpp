@@ -1,0 +1,215 @@
+// Downloading and merging from the window, against the novel site on the local test server: the book's bytes,
+// the row states, the captions, the self-closing messages, the merge by hand with a typed title, and a window
+// closed while workers run.
+#include "app/main_window.h"
+#include "app/qt_text.h"
+#include "app/window_controls.h"
+#include "chapter/chapter_pipeline.h"
+#include "support/test_server.h"
+#include "window_driver.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+
+namespace lekto::apptest {
+
+namespace {
+
+constexpr int kDownloadTimeoutMs = 30000;
+
+// Answers the input box the window is about to show: types `title` over the offered text and presses Enter,
+// or presses Escape when `title` is null. The offered text goes to `offered`.
+void AnswerTitleBox(const QWidget& window, const QString& title, QString* offered) {
+  QTimer::singleShot(10, [&window, title, offered] {
+    QInputDialog* dialog = nullptr;
+    for (QInputDialog* candidate : window.findChildren<QInputDialog*>()) {
+      if (candidate->isVisible()) dialog = candidate;
+    }
+    if (dialog == nullptr) {
+      AnswerTitleBox(window, title, offered);
+      return;
+    }
+    *offered = dialog->textValue();
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("提示"));
+    QCOMPARE(dialog->labelText(), QStringLiteral("请输入书名"));
+    auto* edit = dialog->findChild<QLineEdit*>();
+    if (title.isNull()) {
+      QTest::keyClick(edit, Qt::Key_Escape);
+      return;
+    }
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    TypeText(edit, title);
+    QTest::keyClick(edit, Qt::Key_Return);
+  });
+}
+
+}  // namespace
+
+class WindowDownloadTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    WriteDemoSite(std::filesystem::path(site_.path().toStdString()), "/novel/");
+    server_.ServeStatic("/novel/", site_.path().toStdString());
+  }
+
+  void init() {
+    server_.SetDelay(0);
+    folder_ = std::make_unique<QTemporaryDir>();
+    base_ = folder_->path().toStdString();
+    window_ = std::make_unique<MainWindow>(base_);
+    QVERIFY(ShowActive(*window_));
+    ParseAddress(*window_, QString::fromStdString(server_.HttpUrl("/novel/index.html")));
+    QCOMPARE(ChapterList(*window_)->rowCount(), 6);
+  }
+  void cleanup() {
+    window_.reset();
+    folder_.reset();
+  }
+
+  void downloadWritesTheBookInRowOrder() {
+    QTableWidget* list = ChapterList(*window_);
+    ToggleRowCheck(list, 1);
+    ToggleRowCheck(list, 4);
+    ClickButton(*window_, "按钮4");
+    QCOMPARE(Button(*window_, "按钮4")->text(), QStringLiteral("下载中"));
+    WaitForDownload();
+
+    const std::string book = ReadFileBytes(BookFile("青山夜话"));
+    QCOMPARE(book, ExpectedBook(window_->CurrentBook().title));
+    // The chapters' own words are there, in row order, and the unticked ones are not.
+    const QString text = FromGbkLines(book);
+    QVERIFY(text.startsWith(kDemoBookTitle + QLatin1Char('\n') + DemoChapters()[0].title + QLatin1Char('\n')));
+    QVERIFY(text.indexOf(DemoChapters()[0].paragraphs[1]) < text.indexOf(DemoChapters()[2].paragraphs[0]));
+    QVERIFY(!text.contains(DemoChapters()[1].paragraphs[0]));
+    QVERIFY(!text.contains(DemoChapters()[4].title));
+    QVERIFY(text.endsWith(DemoChapters()[5].paragraphs[1] + QLatin1Char('\n')));
+    QCOMPARE(ColumnTexts(list, 2),
+             (QStringList{QStringLiteral("下载完成"), QStringLiteral("待下载"), QStringLiteral("下载完成"),
+                          QStringLiteral("下载完成"), QStringLiteral("待下载"), QStringLiteral("下载完成")}));
+    QVERIFY(!std::filesystem::exists(Temp() / "2.txt"));
+    QVERIFY(std::filesystem::exists(Temp() / "6.txt"));
+    QCOMPARE(Label(*window_, "标签3")->text(), QStringLiteral("线程：0"));
+    QVERIFY(!window_->findChild<QTimer*>(QStringLiteral("时钟1"))->isActive());
+
+    QMessageBox* box = ShownMessageBox(*window_);
+    QVERIFY(box != nullptr);
+    QCOMPARE(box->windowTitle(), QStringLiteral("标题"));
+    QCOMPARE(box->text(), QStringLiteral("《青山夜话》下载完毕，合并完成！"));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+  }
+
+  void reversedListGivesTheReversedBook() {
+    ClickButton(*window_, "按钮9");
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    const std::string book = ReadFileBytes(BookFile("青山夜话"));
+    QCOMPARE(book, ExpectedBook(window_->CurrentBook().title));
+    const QString text = FromGbkLines(book);
+    QVERIFY(text.indexOf(DemoChapters()[5].title) < text.indexOf(DemoChapters()[0].title));
+  }
+
+  void secondDownloadWithoutANewParseIsMergedToo() {
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    std::filesystem::remove(BookFile("青山夜话"));
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+  }
+
+  void mergeByHandUnderATypedTitle() {
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+    QString offered;
+    AnswerTitleBox(*window_, QStringLiteral("青山夜话全本"), &offered);
+    ClickButton(*window_, "按钮10");
+    QCOMPARE(offered, kDemoBookTitle);
+    QCOMPARE(FromGbk(window_->CurrentBook().title), QStringLiteral("青山夜话全本"));
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话全本")), ExpectedBook(window_->CurrentBook().title));
+    // The book of the download stays beside the new one.
+    QVERIFY(std::filesystem::exists(BookFile("青山夜话")));
+    QMessageBox* box = ShownMessageBox(*window_);
+    QVERIFY(box != nullptr);
+    QCOMPARE(box->text(), QStringLiteral("《青山夜话全本》合并完成！"));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+  }
+
+  void cancelledTitleBoxMergesNothing() {
+    QString offered;
+    AnswerTitleBox(*window_, QString(), &offered);
+    ClickButton(*window_, "按钮10");
+    QCOMPARE(offered, kDemoBookTitle);
+    QCOMPARE(FromGbk(window_->CurrentBook().title), kDemoBookTitle);
+    QVERIFY(!std::filesystem::exists(BookFile("青山夜话")));
+    QVERIFY(ShownMessageBox(*window_) == nullptr);
+  }
+
+  void parseAndReverseAreRefusedDuringADownload() {
+    server_.SetDelay(300);
+    ClickButton(*window_, "按钮4");
+    QVERIFY(window_->DownloadRunning());
+    ClickButton(*window_, "按钮9");
+    ParseAddress(*window_, QString::fromStdString(server_.HttpUrl("/novel/index.html")));
+    QCOMPARE(ColumnTexts(ChapterList(*window_), 1).first(), DemoChapters()[0].title);
+    // A second click does not empty the temp folder under the running workers.
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+  }
+
+  void closingTheWindowDuringADownloadEndsCleanly() {
+    server_.SetDelay(500);
+    ClickButton(*window_, "按钮4");
+    QTRY_VERIFY(window_->findChild<QTimer*>(QStringLiteral("时钟1"))->isActive());
+    window_->close();
+    window_.reset();
+    // Nothing the workers post reaches the window any more.
+    QTest::qWait(100);
+  }
+
+ private:
+  void WaitForDownload() {
+    QTRY_COMPARE_WITH_TIMEOUT(Button(*window_, "按钮4")->text(), QStringLiteral("下载"), kDownloadTimeoutMs);
+    QVERIFY(!window_->DownloadRunning());
+  }
+
+  std::filesystem::path Temp() const { return base_ / "Lekto" / "temp"; }
+  std::filesystem::path BookFile(const char* title) const { return base_ / "Lekto" / (std::string(title) + ".txt"); }
+
+  // The book as the core builds it for the ticked rows: the title line, then every chapter text that is not
+  // empty, each followed by CR LF.
+  std::string ExpectedBook(const std::string& title) const {
+    WindowControls controls;
+    controls.SetAddress(server_.HttpUrl("/novel/index.html"));
+    const Book& book = window_->CurrentBook();
+    const std::vector<bool> checks = RowChecks(ChapterList(*window_));
+    const Fetcher fetch = DefaultFetcher();
+    std::string expected = title + "\r\n";
+    for (int row = 0; row < book.RowCount(); ++row) {
+      if (!checks[row]) continue;
+      const std::string text = BuildChapterText(row, ChapterJob{book, controls, fetch}, ChapterMode::kDownload);
+      if (!text.empty()) expected += text + "\r\n";
+    }
+    return expected;
+  }
+
+  QTemporaryDir site_;
+  testsupport::TestServer server_;
+  std::unique_ptr<QTemporaryDir> folder_;
+  std::filesystem::path base_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+}  // namespace lekto::apptest
+
+QTEST_MAIN(lekto::apptest::WindowDownloadTest)
+#include "window_download_test.moc"

@@ -1,0 +1,82 @@
+#pragma once
+// Driving MainWindow the way a person does, for the window tests and the screenshot driver: controls found by
+// their form names, clicks, typing, double-clicks on rows, and a small novel site written for the local test
+// server.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QString>
+#include <QTableWidget>
+#include <QWidget>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace lekto::apptest {
+
+// The control named `name` (its form name, UTF-8) inside `window`; null when there is none.
+template <typename Control>
+Control* Find(const QWidget& window, const char* name) {
+  return window.findChild<Control*>(QString::fromUtf8(name));
+}
+
+inline QPushButton* Button(const QWidget& window, const char* name) {
+  return Find<QPushButton>(window, name);
+}
+inline QLabel* Label(const QWidget& window, const char* name) {
+  return Find<QLabel>(window, name);
+}
+inline QTableWidget* ChapterList(const QWidget& window) {
+  return Find<QTableWidget>(window, "超级列表框2");
+}
+inline QLineEdit* AddressBox(const QWidget& window) {
+  return Find<QLineEdit>(window, "编辑框1");
+}
+inline QPlainTextEdit* ContentBox(const QWidget& window) {
+  return Find<QPlainTextEdit>(window, "编辑框2");
+}
+inline QPlainTextEdit* FilterBox(const QWidget& window) {
+  return Find<QPlainTextEdit>(window, "编辑框3");
+}
+
+// Shows the window and waits until it is active, so that clicks move the keyboard focus as they do for a person.
+bool ShowActive(QWidget& window);
+
+void Click(QWidget* widget);
+// Types `text` key by key, Chinese characters included (QTest::keyClicks takes Latin-1 only).
+void TypeText(QWidget* widget, const QString& text);
+void ClickButton(const QWidget& window, const char* name);
+// Empties the address box by a double-click, types `address` and clicks "目录解析".
+void ParseAddress(const QWidget& window, const QString& address);
+// Double-clicks the title cell of `row`.
+void DoubleClickRow(QTableWidget* list, int row);
+// Presses the right mouse button over the title cell of `row`.
+void RightClickRow(QTableWidget* list, int row);
+// Makes `row` current with a click on its title and presses Space, which flips its check mark.
+void ToggleRowCheck(QTableWidget* list, int row);
+
+// The check marks of the rows, and the texts of column `column`.
+std::vector<bool> RowChecks(const QTableWidget* list);
+QStringList ColumnTexts(const QTableWidget* list, int column);
+
+// The message box the window is showing, or null.
+QMessageBox* ShownMessageBox(const QWidget& window);
+
+// A small GBK novel site for the test server: `Chapters().size()` chapters listed on index.html, each chapter
+// page holding its paragraphs in one div. Links are site-absolute under `urlPrefix` (e.g. "/novel/").
+struct DemoChapter {
+  QString title;
+  QStringList paragraphs;
+};
+inline const QString kDemoPageTitle = QStringLiteral("青山夜话最新章节_书友小站");
+inline const QString kDemoBookTitle = QStringLiteral("青山夜话");
+const std::vector<DemoChapter>& DemoChapters();
+void WriteDemoSite(const std::filesystem::path& folder, const std::string& urlPrefix);
+
+// The whole file, as bytes.
+std::string ReadFileBytes(const std::filesystem::path& path);
+
+}  // namespace lekto::apptest

@@ -1,0 +1,186 @@
+// The window as it opens: every control with its name, kind, caption, place and initial state, the help text,
+// the list's columns, the working folder; and the edit-box commands and the address check's message box.
+#include "app/main_window.h"
+#include "window_driver.h"
+
+#include <QFontInfo>
+#include <QHeaderView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+namespace lekto::apptest {
+
+class WindowLayoutTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    folder_ = std::make_unique<QTemporaryDir>();
+    window_ = std::make_unique<MainWindow>(folder_->path().toStdString());
+    QVERIFY(ShowActive(*window_));
+  }
+  void cleanup() {
+    window_.reset();
+    folder_.reset();
+  }
+
+  void windowFrame() {
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Lekto(Orvane)"));
+    QCOMPARE(window_->objectName(), QStringLiteral("MainWindow"));
+    QVERIFY(!(window_->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(window_->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(window_->windowFlags() & Qt::WindowCloseButtonHint);
+    QCOMPARE(window_->minimumSize(), window_->maximumSize());
+    // Every control lies inside the fixed client area.
+    for (const QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      QVERIFY2(window_->rect().contains(child->geometry()), qPrintable(child->objectName()));
+    }
+  }
+
+  void controls_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<bool>("enabled");
+    const auto row = [](const char* name, const char* kind, const char* caption, QRect geometry, bool enabled = true) {
+      QTest::newRow(name) << QString::fromUtf8(kind) << QString::fromUtf8(caption) << geometry << enabled;
+    };
+    row("编辑框1", "QLineEdit", "", {8, 8, 464, 32});
+    row("按钮1", "QPushButton", "目录解析", {480, 8, 64, 32});
+    row("选择框2", "QCheckBox", "转码", {552, 4, 64, 16});
+    row("选择框3", "QCheckBox", "预处理", {552, 28, 64, 16});
+    row("标签1", "QLabel", "章节列表", {8, 48, 256, 16});
+    row("标签2", "QLabel", "内容", {352, 48, 264, 16});
+    row("超级列表框2", "QTableWidget", "", {8, 64, 336, 336});
+    row("编辑框2", "QPlainTextEdit", "", {352, 64, 264, 272});
+    row("标签4", "QLabel", "正则过滤内容", {352, 338, 80, 16});
+    row("选择框1", "QCheckBox", "启用", {440, 338, 56, 16});
+    row("按钮7", "QPushButton", ".*?", {496, 340, 48, 16});
+    row("按钮8", "QPushButton", "[\\S\\s]*?", {552, 340, 56, 16});
+    row("编辑框3", "QPlainTextEdit", "", {352, 360, 264, 48}, false);
+    row("按钮5", "QPushButton", "全选", {8, 408, 40, 24});
+    row("按钮6", "QPushButton", "反选", {64, 408, 40, 24});
+    row("按钮9", "QPushButton", "倒序", {120, 408, 40, 24});
+    row("标签3", "QLabel", "线程：", {176, 408, 72, 24});
+    row("按钮4", "QPushButton", "下载", {256, 408, 48, 24});
+    row("按钮10", "QPushButton", "合并", {312, 408, 48, 24});
+    row("按钮2", "QPushButton", "上一章", {392, 408, 48, 24});
+    row("按钮3", "QPushButton", "下一章", {536, 408, 48, 24});
+  }
+  void controls() {
+    QFETCH(QString, kind);
+    QFETCH(QString, caption);
+    QFETCH(QRect, geometry);
+    QFETCH(bool, enabled);
+    const auto* control = window_->findChild<QWidget*>(QString::fromUtf8(QTest::currentDataTag()));
+    QVERIFY(control != nullptr);
+    QCOMPARE(QString::fromLatin1(control->metaObject()->className()), kind);
+    QCOMPARE(control->geometry(), geometry);
+    QCOMPARE(control->isEnabled(), enabled);
+    QVERIFY(control->isVisible());
+    if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+      QCOMPARE(button->text(), caption);
+      QVERIFY(!button->isChecked());
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(control)) QCOMPARE(label->text(), caption);
+  }
+
+  void helpTextAndFilterExamples() {
+    const QStringList help = ContentBox(*window_)->toPlainText().split(QLatin1Char('\n'));
+    QCOMPARE(help.size(), 19);
+    QCOMPARE(help.first(), QStringLiteral("使用说明:双击编辑框清空。"));
+    QCOMPARE(help[7], QStringLiteral("匹配一行内一般用.*?  .表示匹配任意字符（不包括换行符），"));
+    QCOMPARE(help[9], QStringLiteral("匹配多行用[\\S\\s]*? []表示里面任意选择一个 "));
+    QCOMPARE(help.last(),
+             QStringLiteral("起始和终止字符串可以有一个不存在，存在尽量选唯一出现的，以免把不该替换的删掉。"));
+    QCOMPARE(FilterBox(*window_)->toPlainText(), QStringLiteral("过滤规则1\n过滤规则2\n过滤规则3"));
+    QCOMPARE(ContentBox(*window_)->font().pixelSize(), 15);
+    QCOMPARE(FilterBox(*window_)->font().pixelSize(), 14);
+    // The content box's face resolves to an installed CJK face, so Chinese is not drawn as boxes.
+    QVERIFY2(QFontInfo(ContentBox(*window_)->font()).family().contains(QStringLiteral("CJK")) ||
+                 QFontInfo(ContentBox(*window_)->font()).family().contains(QStringLiteral("宋体")),
+             qPrintable(QFontInfo(ContentBox(*window_)->font()).family()));
+  }
+
+  void chapterListAndTimer() {
+    QTableWidget* list = ChapterList(*window_);
+    QCOMPARE(list->rowCount(), 0);
+    QCOMPARE(list->columnCount(), 3);
+    QCOMPARE(list->horizontalHeaderItem(0)->text(), QStringLiteral("ID"));
+    QCOMPARE(list->horizontalHeaderItem(1)->text(), QStringLiteral("章节名称"));
+    QCOMPARE(list->horizontalHeaderItem(2)->text(), QStringLiteral("下载状态"));
+    QCOMPARE(list->columnWidth(0), 50);
+    QCOMPARE(list->columnWidth(1), 200);
+    QCOMPARE(list->columnWidth(2), 60);
+    QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    QVERIFY(list->showGrid());
+    const auto* timer = window_->findChild<QTimer*>(QStringLiteral("时钟1"));
+    QVERIFY(timer != nullptr);
+    QVERIFY(!timer->isActive());
+    QCOMPARE(timer->interval(), 0);
+  }
+
+  void createsWorkFolderAndLeavesAnExistingOne() {
+    const std::filesystem::path work = std::filesystem::path(folder_->path().toStdString()) / "Lekto";
+    QVERIFY(std::filesystem::is_directory(work));
+    std::ofstream(work / "old.txt") << "old book";
+    window_ = std::make_unique<MainWindow>(folder_->path().toStdString());
+    QCOMPARE(ReadFileBytes(work / "old.txt"), std::string("old book"));
+    window_.reset();
+    QVERIFY(std::filesystem::exists(work / "old.txt"));
+  }
+
+  void doubleClickEmptiesEachBox() {
+    Click(Find<QCheckBox>(*window_, "选择框1"));
+    QTest::keyClicks(AddressBox(*window_), QStringLiteral("http://127.0.0.1/"));
+    QTest::mouseDClick(AddressBox(*window_), Qt::LeftButton);
+    QCOMPARE(AddressBox(*window_)->text(), QString());
+    QTest::mouseDClick(ContentBox(*window_)->viewport(), Qt::LeftButton);
+    QCOMPARE(ContentBox(*window_)->toPlainText(), QString());
+    QTest::mouseDClick(FilterBox(*window_)->viewport(), Qt::LeftButton);
+    QCOMPARE(FilterBox(*window_)->toPlainText(), QString());
+  }
+
+  void enableTogglesTheFilterBox() {
+    auto* enable = Find<QCheckBox>(*window_, "选择框1");
+    Click(enable);
+    QVERIFY(FilterBox(*window_)->isEnabled());
+    Click(enable);
+    QVERIFY(!FilterBox(*window_)->isEnabled());
+  }
+
+  void addressWithoutHttpShowsAClosingMessage_data() {
+    QTest::addColumn<QString>("address");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("no http") << QStringLiteral("www.example.com/book/");
+    QTest::newRow("upper case") << QStringLiteral("HTTP://127.0.0.1/book/");
+  }
+  void addressWithoutHttpShowsAClosingMessage() {
+    QFETCH(QString, address);
+    QTest::keyClicks(AddressBox(*window_), address);
+    ClickButton(*window_, "按钮1");
+    QMessageBox* box = ShownMessageBox(*window_);
+    QVERIFY(box != nullptr);
+    QCOMPARE(box->windowTitle(), QStringLiteral("提示："));
+    QCOMPARE(box->text(), QStringLiteral("请输入章节目录地址！"));
+    QCOMPARE(AddressBox(*window_)->text(), QString());
+    QCOMPARE(Button(*window_, "按钮1")->text(), QStringLiteral("目录解析"));
+    QCOMPARE(Label(*window_, "标签1")->text(), QStringLiteral("章节列表"));
+    QVERIFY(!window_->findChild<QTimer*>(QStringLiteral("时钟1"))->isActive());
+    // Nobody answers: the box goes away by itself.
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+  }
+
+ private:
+  std::unique_ptr<QTemporaryDir> folder_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+}  // namespace lekto::apptest
+
+QTEST_MAIN(lekto::apptest::WindowLayoutTest)
+#include "window_layout_test.moc"
