@@ -58,7 +58,9 @@ int CompiledPattern::GroupNumber(std::string_view name) const {
   return 0;
 }
 
-std::shared_ptr<const CompiledPattern> CompilePattern(std::string_view gbkPattern, bool caseSensitive, bool multiLine) {
+namespace {
+
+std::shared_ptr<const CompiledPattern> Build(std::string_view gbkPattern, bool caseSensitive, bool multiLine) {
   std::optional<std::string> translated = TranslateEcmaPattern(DecodeGbk(gbkPattern), multiLine);
   if (!translated) return nullptr;
 
@@ -94,6 +96,34 @@ std::shared_ptr<const CompiledPattern> CompilePattern(std::string_view gbkPatter
     result->names.emplace_back(reinterpret_cast<const char*>(entry + 2), number);
   }
   return result;
+}
+
+// The patterns a thread compiled last. The body locator counts the Chinese characters of every candidate element
+// with the same pattern, and compiling (above all JIT-compiling) costs far more than matching a short text.
+// Per thread, so no lock is needed; the compiled code itself is read-only and may outlive its cache entry.
+constexpr std::size_t kCacheSize = 16;
+struct CacheEntry {
+  std::string pattern;
+  bool caseSensitive = false;
+  bool multiLine = false;
+  std::shared_ptr<const CompiledPattern> compiled;  // nullptr: the pattern is invalid
+};
+
+}  // namespace
+
+std::shared_ptr<const CompiledPattern> CompilePattern(std::string_view gbkPattern, bool caseSensitive, bool multiLine) {
+  thread_local std::vector<CacheEntry> cache;  // most recently used first
+  for (std::size_t i = 0; i < cache.size(); ++i) {
+    if (cache[i].pattern == gbkPattern && cache[i].caseSensitive == caseSensitive && cache[i].multiLine == multiLine) {
+      std::rotate(cache.begin(), cache.begin() + static_cast<std::ptrdiff_t>(i),
+                  cache.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+      return cache.front().compiled;
+    }
+  }
+  auto compiled = Build(gbkPattern, caseSensitive, multiLine);
+  if (cache.size() == kCacheSize) cache.pop_back();
+  cache.insert(cache.begin(), CacheEntry{std::string(gbkPattern), caseSensitive, multiLine, compiled});
+  return compiled;
 }
 
 Matcher::Matcher(const CompiledPattern& pattern, std::size_t subjectLength) : pattern_(pattern) {

@@ -150,6 +150,23 @@ TEST(RegexEngine, Options) {
   EXPECT_EQ(engine.Replace("x"), "x a a");
 }
 
+TEST(RegexEngine, ReusedPatternsKeepTheirOptions) {
+  // Compiled patterns are cached per thread: the same pattern under other options is another pattern.
+  RegexEngine engine;
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(engine.Compile("^b", "a\nb", false, true));
+    EXPECT_EQ(engine.MatchCount(), 1);
+    ASSERT_TRUE(engine.Compile("^b", "a\nb", false, false));
+    EXPECT_EQ(engine.MatchCount(), 0);
+    ASSERT_TRUE(engine.Compile("a", "aA", true));
+    EXPECT_EQ(engine.MatchCount(), 1);
+    ASSERT_TRUE(engine.Compile("a", "aA"));
+    EXPECT_EQ(engine.MatchCount(), 2);
+    EXPECT_FALSE(engine.Compile("(", "("));
+    for (int i = 0; i < 40; ++i) ASSERT_TRUE(engine.Compile("x{" + std::to_string(i) + "}", "xx"));
+  }
+}
+
 TEST(RegexEngine, QuotePlaceholder) {
   const std::string pattern = Gbk(u8"id=#引号content#引号>(.*?)<");
   const std::string page = Gbk(u8"<div id=\"content\">正文<");
