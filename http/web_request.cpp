@@ -1,0 +1,268 @@
+#include "http/web_request.h"
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+
+#include "http/cookies.h"
+#include "http/curl_handles.h"
+#include "http/url.h"
+#include "http/web_request_testing.h"
+#include "text/gbk_text.h"
+
+namespace lekto::http {
+namespace {
+
+namespace text = lekto::text;
+
+// Response header blocks that do not fit are replaced by this many spaces, and yield no cookies.
+constexpr std::size_t kHeaderCapacity = 5000;
+constexpr long kMaxRedirects = 20;
+
+struct Settings {
+  std::mutex mutex;
+  TransferLimits limits;
+  std::shared_ptr<const std::string> extraTrust;  // system bundle plus the tests' certificate
+};
+
+Settings& TheSettings() {
+  static Settings* const settings = new Settings;  // outlives threads still running at process end
+  return *settings;
+}
+
+// What one transfer collects through libcurl's callbacks.
+struct Exchange {
+  std::string body;
+  std::size_t maxBody = 0;
+  std::string headers;  // the latest response's status line and header lines, each ending in CR LF
+  bool headersComplete = false;
+  // HEAD with a request body goes out as a custom request, for which libcurl would wait for a response body that
+  // never comes; the transfer is stopped at the end of the first final header block instead.
+  bool stopAfterHeaders = false;
+  bool stoppedAfterHeaders = false;
+  // Low-speed watch: bytes moved (either way) since `windowStart` must reach one per second of the window.
+  std::chrono::milliseconds lowSpeedWindow{0};
+  std::chrono::steady_clock::time_point windowStart = std::chrono::steady_clock::now();
+  curl_off_t bytesAtWindowStart = 0;
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+  auto* exchange = static_cast<Exchange*>(user);
+  const size_t n = size * count;
+  if (exchange->body.size() + n > exchange->maxBody) return 0;  // aborts the transfer
+  exchange->body.append(data, n);
+  return n;
+}
+
+// Gives up a transfer that moved fewer bytes than one per second over a whole window. libcurl's own low-speed
+// limit averages over its last five seconds, so it cannot act on a short window; this one also covers a
+// stalled TLS handshake, where nothing has moved at all.
+int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+  auto* exchange = static_cast<Exchange*>(user);
+  const auto now = std::chrono::steady_clock::now();
+  const auto elapsed = now - exchange->windowStart;
+  if (elapsed < exchange->lowSpeedWindow) return 0;
+  const curl_off_t moved = downloaded + uploaded - exchange->bytesAtWindowStart;
+  if (moved < std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()) return 1;  // aborts
+  exchange->windowStart = now;
+  exchange->bytesAtWindowStart = downloaded + uploaded;
+  return 0;
+}
+
+// A 1xx answer ("HTTP/1.1 100 Continue") comes before the real one.
+bool IsInterimResponse(std::string_view block) {
+  const std::size_t space = block.find(' ');
+  return space != std::string_view::npos && space + 1 < block.size() && block[space + 1] == '1';
+}
+
+// Called once per header line of every response, redirects and interim answers included; a status line starts
+// a new block, so the block left at the end is the final response's.
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+  auto* exchange = static_cast<Exchange*>(user);
+  const size_t n = size * count;
+  std::string_view line(data, n);
+  if (line.starts_with("HTTP/")) {
+    exchange->headers.clear();
+    exchange->headersComplete = false;
+  }
+  if (!exchange->headersComplete) {  // trailers after a chunked body are not part of the block
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    exchange->headers.append(line).append("\r\n");
+    exchange->headersComplete = line.empty();
+    if (exchange->headersComplete && exchange->stopAfterHeaders && !IsInterimResponse(exchange->headers)) {
+      exchange->stoppedAfterHeaders = true;
+      return 0;
+    }
+  }
+  return n;
+}
+
+// The header block as libcurl's list: one entry per line, in order. libcurl drops a line whose value is blank
+// and sends "Name;" as "Name:", so such lines are rewritten to go out as written. Its own "Expect" is
+// suppressed unless the caller sent one: the block is the request's whole header set.
+detail::CurlList HeaderList(std::string_view block) {
+  curl_slist* list = nullptr;
+  bool hasExpect = false;
+  for (std::string line : text::Split(block, "\r\n")) {
+    if (line.empty()) continue;
+    const int colon = text::Find(line, ":");
+    if (colon > 0 && line.find_first_not_of(" \t", static_cast<std::size_t>(colon)) == std::string::npos) {
+      line = text::Left(line, colon - 1) + ";";
+    }
+    if (text::StartsWith(text::ToLowerAscii(line), "expect:")) hasExpect = true;
+    list = curl_slist_append(list, line.c_str());
+  }
+  if (!hasExpect) list = curl_slist_append(list, "Expect:");
+  return detail::CurlList(list);
+}
+
+void SetMethodAndBody(CURL* curl, std::string_view verb, const std::string& body, Exchange& exchange) {
+  if (verb == "GET") {
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    return;
+  }
+  if (verb == "HEAD") {
+    if (body.empty()) {
+      curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+      return;
+    }
+    // libcurl sends no body with its own HEAD, so this one is a custom request that is not redirected.
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "HEAD");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    exchange.stopAfterHeaders = true;
+  }
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
+}
+
+}  // namespace
+
+std::string WebRequest(std::string_view url, std::optional<int> method, std::optional<std::string_view> postText,
+                       std::string* cookies, std::string* returnedCookies, std::string* headers,
+                       std::string* returnedHeaders, std::optional<bool> noRedirect, std::string* postBytes,
+                       std::optional<std::string_view> proxy, std::optional<bool> autoMergeCookies) {
+  try {
+    const bool autoMerge = autoMergeCookies.value_or(true);
+    const std::string_view verb = VerbOf(method.value_or(0));
+    const bool secure = IsSecureUrl(url);
+    const std::string agent = UserAgentOf(headers != nullptr ? std::string_view(*headers) : std::string_view());
+    const std::optional<std::string> address = RequestAddress(url);
+    if (!address) return {};
+
+    TransferLimits limits;
+    std::shared_ptr<const std::string> extraTrust;
+    {
+      Settings& settings = TheSettings();
+      std::lock_guard lock(settings.mutex);
+      limits = settings.limits;
+      extraTrust = settings.extraTrust;
+    }
+    // Supplying `cookies` at all, even empty, keeps this request away from the shared store.
+    const bool sharedStore = cookies == nullptr;
+    detail::LeasedHandle handle(sharedStore, limits.reuseConnections);
+    if (!handle) return {};
+    CURL* curl = handle.get();
+
+    // From here on the in-out parameters are rewritten, as the request has been composed.
+    const std::string block = CompleteHeaders(headers != nullptr ? std::string_view(*headers) : std::string_view(), url,
+                                              cookies != nullptr ? std::string_view(*cookies) : std::string_view());
+    if (headers != nullptr) *headers = block;
+    std::string ownPostBytes;
+    const std::string body =
+        ChooseBody(verb, postBytes != nullptr ? *postBytes : ownPostBytes, postText.value_or(std::string_view()));
+
+    Exchange exchange;
+    exchange.maxBody = limits.maxBodyBytes;
+    const detail::CurlList headerList = HeaderList(block);
+    const std::string proxyText(proxy.value_or(std::string_view()));
+
+    curl_easy_setopt(curl, CURLOPT_URL, address->c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    // A plain request may be sent on to HTTPS; a secure one never drops to plain HTTP.
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, noRedirect.value_or(false) ? 0L : 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headerList.get());
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl decodes, returned decoded
+    // An empty proxy also keeps libcurl from taking one from the environment.
+    curl_easy_setopt(curl, CURLOPT_PROXY, proxyText.c_str());
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
+    exchange.lowSpeedWindow = std::chrono::milliseconds(limits.lowSpeedWindowMs);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &exchange);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &exchange);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &exchange);
+    if (sharedStore) {
+      curl_easy_setopt(curl, CURLOPT_SHARE, detail::SharedCookieStore());
+      curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");  // turns cookie handling on, reading no file
+    }
+    if (extraTrust) {
+      curl_blob blob{const_cast<char*>(extraTrust->data()), extraTrust->size(), CURL_BLOB_COPY};
+      curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob);
+    }
+    if (!limits.reuseConnections) {
+      curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+      curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+    }
+    SetMethodAndBody(curl, verb, body, exchange);
+
+    const CURLcode code = curl_easy_perform(curl);
+    const bool ok = code == CURLE_OK || (code == CURLE_WRITE_ERROR && exchange.stoppedAfterHeaders);
+
+    // Any failure, a cut-off body included, gives the empty result: a partial page must not pass for a whole one.
+    std::string result = ok ? std::move(exchange.body) : std::string();
+    std::string headerText = ok && exchange.headers.size() < kHeaderCapacity ? std::move(exchange.headers)
+                                                                             : std::string(kHeaderCapacity, ' ');
+    headerText = text::ReplaceAll(headerText, "Set-Cookie", "Set-Cookie", true);
+    std::string gathered = GatherResponseCookies(headerText);
+    if (autoMerge && cookies != nullptr) gathered = MergeCookies(*cookies, gathered);
+    if (returnedHeaders != nullptr) *returnedHeaders = std::move(headerText);
+    if (returnedCookies != nullptr) *returnedCookies = std::move(gathered);
+    return result;
+  } catch (...) {  // out of memory: the empty result, as for every failure
+    return {};
+  }
+}
+
+void TrustCertificateForTests(const std::string& pemPath) {
+  auto read = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+  };
+  std::string bundle;
+  if (const detail::LeasedHandle probe(false, false); probe) {
+    const char* systemBundle = nullptr;
+    if (curl_easy_getinfo(probe.get(), CURLINFO_CAINFO, &systemBundle) == CURLE_OK && systemBundle != nullptr) {
+      bundle = read(systemBundle) + "\n";
+    }
+  }
+  bundle += read(pemPath);
+  Settings& settings = TheSettings();
+  std::lock_guard lock(settings.mutex);
+  settings.extraTrust = std::make_shared<const std::string>(std::move(bundle));
+}
+
+void SetTransferLimitsForTests(const TransferLimits& limits) {
+  Settings& settings = TheSettings();
+  std::lock_guard lock(settings.mutex);
+  settings.limits = limits;
+}
+
+TransferLimits TransferLimitsInForce() {
+  Settings& settings = TheSettings();
+  std::lock_guard lock(settings.mutex);
+  return settings.limits;
+}
+
+}  // namespace lekto::http
