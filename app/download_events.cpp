@@ -17,8 +17,6 @@ namespace lekto {
 
 namespace {
 
-constexpr int kProgressIntervalMs = 300;
-
 QString Quoted(const std::string& bookTitle) {
   return QStringLiteral("《") + FromGbk(bookTitle) + QStringLiteral("》");
 }

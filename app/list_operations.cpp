@@ -24,8 +24,6 @@ namespace lekto {
 
 namespace {
 
-constexpr int kProgressIntervalMs = 300;
-
 QTableWidgetItem* CellItem(const QString& text) {
   auto* item = new QTableWidgetItem(text);
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);

@@ -76,6 +76,9 @@ class MainWindow final : public QWidget {
   void FinishDownload(const DownloadReport& report);
   void MergeByHand();
 
+  // How often 时钟1 ticks while it runs.
+  static constexpr int kProgressIntervalMs = 300;
+
   const std::filesystem::path baseFolder_;
   const Fetcher fetch_;
   WindowControls controls_;

@@ -126,6 +126,8 @@ void MainWindow::BuildControls() {
   list_->setColumnWidth(1, 200);
   list_->setColumnWidth(2, 60);
   list_->verticalHeader()->hide();
+  // Rows as tight as a report-style list view draws them.
+  list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 4);
   list_->horizontalHeader()->setSectionsClickable(true);
   list_->horizontalHeader()->setHighlightSections(false);
   list_->setSortingEnabled(false);

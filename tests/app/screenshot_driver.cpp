@@ -35,7 +35,10 @@ int main(int argc, char* argv[]) {
   }
 
   lekto::MainWindow window(base.path().toStdString());
-  if (!ShowActive(window)) return 1;
+  // Xvfb runs no window manager, so the window is never "active" the way a desktop makes it; exposed is enough.
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window)) return 1;
+  QApplication::setActiveWindow(&window);
   ParseAddress(window, QString::fromStdString(server.HttpUrl(indexPath)));
   QTableWidget* list = ChapterList(window);
   if (list->rowCount() == 0) {

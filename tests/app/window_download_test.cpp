@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace lekto::apptest {
@@ -151,6 +152,33 @@ class WindowDownloadTest : public QObject {
     QCOMPARE(FromGbk(window_->CurrentBook().title), kDemoBookTitle);
     QVERIFY(!std::filesystem::exists(BookFile("青山夜话")));
     QVERIFY(ShownMessageBox(*window_) == nullptr);
+  }
+
+  void downloadThatWritesNothingSaysSo() {
+    ClickButton(*window_, "按钮6");  // every row unticked
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QVERIFY(!std::filesystem::exists(BookFile("青山夜话")));
+    QCOMPARE(ShownMessageText(*window_), QStringLiteral("《青山夜话》没有下载到任何章节，未合并！"));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+
+    // An empty list: the button comes back too.
+    ParseAddress(*window_, QStringLiteral("http://127.0.0.1:1/none.html"));
+    QCOMPARE(ChapterList(*window_)->rowCount(), 0);
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QCOMPARE(ShownMessageText(*window_), QStringLiteral("《》没有下载到任何章节，未合并！"));
+  }
+
+  void mergeByHandThatCannotWriteSaysSo() {
+    // A file where the work folder should be: no book can be written.
+    std::filesystem::remove_all(base_ / "Lekto");
+    std::ofstream(base_ / "Lekto") << "in the way";
+    QString offered;
+    AnswerTitleBox(*window_, QStringLiteral("青山夜话"), &offered);
+    ClickButton(*window_, "按钮10");
+    QCOMPARE(ShownMessageText(*window_), QStringLiteral("《青山夜话》合并失败，无法写入书籍文件！"));
+    QCOMPARE(ReadFileBytes(base_ / "Lekto"), std::string("in the way"));
   }
 
   void parseAndReverseAreRefusedDuringADownload() {

@@ -89,6 +89,11 @@ QMessageBox* ShownMessageBox(const QWidget& window) {
   return nullptr;
 }
 
+QString ShownMessageText(const QWidget& window) {
+  const QMessageBox* box = ShownMessageBox(window);
+  return box != nullptr ? box->text() : QString();
+}
+
 const std::vector<DemoChapter>& DemoChapters() {
   static const std::vector<DemoChapter> chapters = {
       {QStringLiteral("第一章 山门"),

@@ -64,6 +64,8 @@ QStringList ColumnTexts(const QTableWidget* list, int column);
 
 // The message box the window is showing, or null.
 QMessageBox* ShownMessageBox(const QWidget& window);
+// Its text; empty when no box is shown.
+QString ShownMessageText(const QWidget& window);
 
 // A small GBK novel site for the test server: `Chapters().size()` chapters listed on index.html, each chapter
 // page holding its paragraphs in one div. Links are site-absolute under `urlPrefix` (e.g. "/novel/").
