@@ -131,7 +131,9 @@ Matcher::Matcher(const CompiledPattern& pattern, std::size_t subjectLength) : pa
   context_ = pcre2_match_context_create(nullptr);
   if (!context_) return;
   std::uint64_t limit = kMatchLimitBase + static_cast<std::uint64_t>(kMatchLimitPerByte) * subjectLength;
-  pcre2_set_match_limit(context_, static_cast<std::uint32_t>(std::min<std::uint64_t>(limit, UINT32_MAX)));
+  auto matchLimit = static_cast<std::uint32_t>(std::min<std::uint64_t>(limit, UINT32_MAX));
+  pcre2_set_match_limit(context_, matchLimit);
+  pcre2_set_depth_limit(context_, matchLimit);
   pcre2_set_heap_limit(context_, kHeapLimitKiB);
   pcre2_jit_stack_assign(context_, nullptr, ThreadJitStack());
 }

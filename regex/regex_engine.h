@@ -18,7 +18,9 @@ class RegexEngine {
   RegexEngine& operator=(RegexEngine&&) noexcept;
 
   // Defaults: case-insensitive, multi-line, global. With `quotePlaceholder`, every "#引号" in the pattern
-  // stands for a double quote. True when the run produced a match collection (also when nothing matched).
+  // stands for a double quote. True when the run produced a match collection (also when nothing matched); false
+  // for a pattern that is not valid in the dialect and for a run given up at the backtracking limits (a pattern
+  // such as "(a+)+b" over a run of letters), which then counts as matching nothing.
   bool Compile(std::string_view pattern, std::string_view subject, bool caseSensitive = false, bool multiLine = true,
                bool global = true, bool quotePlaceholder = false);
   std::string PatternText() const;
