@@ -25,7 +25,7 @@ void PrintHelp(std::ostream& out) {
          "  --filter PATTERN   a filter rule; repeatable, one rule each, all of them enabled (启用)\n"
          "  --help             show this text\n"
          "\n"
-         "exit status: 0 success, 1 nothing found, 2 bad usage\n";
+         "exit status: 0 success, 1 nothing found, 2 bad usage, 3 download: some chapters gave no text\n";
 }
 
 int GeneralUsageError(std::ostream& err, std::string_view message) {
@@ -45,10 +45,19 @@ bool TakesValue(const Command& command, std::string_view option) {
   return std::find(command.valueOptions.begin(), command.valueOptions.end(), option) != command.valueOptions.end();
 }
 
+bool IsFlag(const Command& command, std::string_view option) {
+  return std::find(command.flagOptions.begin(), command.flagOptions.end(), option) != command.flagOptions.end();
+}
+
 // Any command's own option that takes a value: the command is not known before all arguments are read.
 bool AnyCommandTakesValue(std::string_view option) {
   return std::any_of(Commands().begin(), Commands().end(),
                      [&](const Command& command) { return TakesValue(command, option); });
+}
+
+bool AnyCommandHasFlag(std::string_view option) {
+  return std::any_of(Commands().begin(), Commands().end(),
+                     [&](const Command& command) { return IsFlag(command, option); });
 }
 
 struct ParsedArgs {
@@ -104,6 +113,8 @@ std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, std::o
       } else {
         parsed.values[name].push_back(std::move(value));
       }
+    } else if (AnyCommandHasFlag(name)) {
+      parsed.values[name].push_back("");
     } else {
       GeneralUsageError(err, "unknown option " + name);
       return std::nullopt;
@@ -130,7 +141,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   const Command* command = FindCommand(parsed->positional.front());
   if (!command) return GeneralUsageError(err, "unknown command " + parsed->positional.front());
   for (const auto& [option, values] : parsed->values) {
-    if (!TakesValue(*command, option))
+    if (!TakesValue(*command, option) && !IsFlag(*command, option))
       return GeneralUsageError(err, option + " does not apply to " + parsed->positional.front());
   }
 

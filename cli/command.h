@@ -31,7 +31,7 @@ struct CommandContext {
   std::vector<std::string> args;  // positional arguments after the command name, UTF-8
   CommonOptions options;
   // Values of the command's own options (Command::valueOptions), keyed by the option as written ("--out"),
-  // in the order given.
+  // in the order given; a given flag (Command::flagOptions) has one empty value.
   std::map<std::string, std::vector<std::string>, std::less<>> values;
   const Fetcher& fetch;
   std::ostream& out;
@@ -47,6 +47,7 @@ struct Command {
   std::string_view summary;   // one line for the help text
   int (*run)(const CommandContext&);
   std::vector<std::string_view> valueOptions = {};  // options of this command alone that take a value
+  std::vector<std::string_view> flagOptions = {};   // options of this command alone that take no value
 };
 
 // Every command, in the order the help text lists them.
@@ -54,6 +55,7 @@ const std::vector<Command>& Commands();
 
 int RunTocCommand(const CommandContext& context);
 int RunShowCommand(const CommandContext& context);
+int RunDownloadCommand(const CommandContext& context);
 
 // Helpers the commands share (command_support.cpp).
 

@@ -1,0 +1,200 @@
+// `lekto-cli download URL`: the window's "下载" without the window. Parses the table of contents, ticks the rows
+// asked for, and runs the same download manager the window uses: temp folder reset, dispatcher and workers, merge.
+#include "cli/command.h"
+
+#include "chapter/book.h"
+#include "cli/cli_controls.h"
+#include "download/download_manager.h"
+#include "download/work_folders.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lekto::cli {
+namespace {
+
+constexpr int kExitSomeMissing = 3;
+
+struct IdRange {
+  int first;
+  int last;
+};
+
+std::optional<int> ParseId(std::string_view text) {
+  int id = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+  if (error != std::errc() || end != text.data() + text.size() || id < 1) return std::nullopt;
+  return id;
+}
+
+// "1-10,15" -> the ranges 1..10 and 15..15. std::nullopt when the list is malformed. Kept as ranges so a
+// mistyped 1-999999999 costs nothing before it is checked against the list.
+std::optional<std::vector<IdRange>> ParseIdList(std::string_view list) {
+  std::vector<IdRange> ranges;
+  for (std::size_t start = 0; start <= list.size();) {
+    const std::size_t comma = std::min(list.find(',', start), list.size());
+    const std::string_view item = list.substr(start, comma - start);
+    const std::size_t dash = item.find('-');
+    const std::optional<int> first = ParseId(item.substr(0, dash));
+    const std::optional<int> last = dash == std::string_view::npos ? first : ParseId(item.substr(dash + 1));
+    if (!first || !last || *last < *first) return std::nullopt;
+    ranges.push_back({*first, *last});
+    start = comma + 1;
+  }
+  return ranges;
+}
+
+// Progress on stderr: a bar redrawn in place on a terminal, one plain line per finished chapter otherwise.
+class Progress {
+ public:
+  Progress(const CommandContext& context, const Book& book, int ticked, bool terminal)
+      : context_(context), book_(book), ticked_(ticked), terminal_(terminal), start_(Clock::now()) {}
+
+  void ChapterFinished(int row, ChapterOutcome outcome) {
+    if (outcome == ChapterOutcome::kUnticked) return;
+    std::lock_guard lock(mutex_);
+    ++done_;
+    if (terminal_) return;
+    context_.err << "[" << done_ << "/" << ticked_ << "] " << row + 1 << " " << ToTerminalCell(book_.chapterTitles[row])
+                 << (outcome == ChapterOutcome::kWritten ? "" : "  (no text)") << "\n";
+  }
+
+  void CountPage() { ++pages_; }
+
+  // On a terminal: the bar, redrawn a few times a second until the download ends.
+  void DrawUntilDone(const DownloadManager& manager) {
+    if (!terminal_) return;
+    while (manager.Busy()) {
+      Draw(manager.RunningWorkers());
+      std::unique_lock lock(mutex_);
+      finished_.wait_for(lock, std::chrono::milliseconds(250));
+    }
+    Draw(0);
+    context_.err << "\n";
+  }
+
+  void Wake() { finished_.notify_all(); }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  void Draw(int running) {
+    std::lock_guard lock(mutex_);
+    constexpr int kWidth = 30;
+    const int filled = ticked_ > 0 ? done_ * kWidth / ticked_ : kWidth;
+    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%.1f", seconds > 0 ? pages_.load() / seconds : 0.0);
+    context_.err << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '.') << "] " << done_ << "/"
+                 << ticked_ << " chapters, " << running << " workers, " << rate << " pages/s " << std::flush;
+  }
+
+  const CommandContext& context_;
+  const Book& book_;
+  const int ticked_;
+  const bool terminal_;
+  const Clock::time_point start_;
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  int done_ = 0;
+  std::atomic<long> pages_{0};
+};
+
+}  // namespace
+
+int RunDownloadCommand(const CommandContext& context) {
+  if (context.args.size() != 1) return UsageError(context, "download takes the address of a table of contents");
+  std::optional<std::vector<IdRange>> onlyIds;
+  if (const std::optional<std::string> only = context.Value("--only")) {
+    onlyIds = ParseIdList(*only);
+    if (!onlyIds) return UsageError(context, "--only takes chapter IDs such as 1-10,15");
+  }
+
+  CliControls controls(context.args[0], context.options);
+  std::optional<Book> book = LoadBook(context, controls);
+  if (!book) return kExitUsage;
+  if (book->RowCount() == 0) {
+    context.err << "lekto-cli: no chapter links found at " << context.args[0] << "\n";
+    return kExitNothingFound;
+  }
+  if (context.Value("--reverse")) {
+    std::reverse(book->chapterTitles.begin(), book->chapterTitles.end());
+    std::reverse(book->chapterLinks.begin(), book->chapterLinks.end());
+  }
+  int ticked = book->RowCount();
+  if (onlyIds) {
+    std::set<int> rows;
+    for (const IdRange& range : *onlyIds) {
+      if (range.last > book->RowCount()) {
+        return UsageError(context, "--only names ID " + std::to_string(range.last) + " but the list has " +
+                                       std::to_string(book->RowCount()) + " chapters");
+      }
+      for (int id = range.first; id <= range.last; ++id) rows.insert(id - 1);
+    }
+    controls.CheckOnly(std::vector<int>(rows.begin(), rows.end()));
+    ticked = static_cast<int>(rows.size());
+  }
+
+  const std::optional<std::string> dir = context.Value("--dir");
+  const WorkFolders folders = dir ? FoldersAt(*dir) : FoldersUnder(ProgramFolder());
+  if (!CreateWorkFolder(folders)) {
+    context.err << "lekto-cli: cannot create the work folder " << folders.work.string() << "\n";
+    return kExitNothingFound;
+  }
+
+  const auto snapshot = std::make_shared<const Book>(std::move(*book));
+  const bool terminal = &context.err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
+  Progress progress(context, *snapshot, ticked, terminal);
+  const Fetcher countingFetch = [&](const std::string& url) {
+    progress.CountPage();
+    return context.fetch(url);
+  };
+
+  DownloadReport report;
+  DownloadManager manager(controls, countingFetch, folders);
+  manager.SetChapterHandler([&](int row, ChapterOutcome outcome) {
+    progress.ChapterFinished(row, outcome);
+    progress.Wake();
+  });
+  manager.SetCompletionHandler([&](const DownloadReport& finished) {
+    report = finished;
+    progress.Wake();
+  });
+  if (!manager.StartDownload(snapshot)) {
+    context.err << "lekto-cli: the download could not be started\n";
+    return kExitNothingFound;
+  }
+  progress.DrawUntilDone(manager);
+  manager.Wait();
+
+  for (int row : report.EmptyRows()) {
+    context.err << "lekto-cli: no text for chapter " << row + 1 << " " << ToTerminalCell(snapshot->chapterTitles[row])
+                << "\n";
+  }
+  if (report.written == 0) {
+    context.err << "lekto-cli: no chapter could be downloaded; no book written\n";
+    return kExitNothingFound;
+  }
+  if (!report.merge.written) {
+    context.err << "lekto-cli: the book file " << report.merge.bookFile.string() << " could not be written\n";
+    return kExitNothingFound;
+  }
+  context.out << report.merge.bookFile.string() << "\n";
+  return report.written == report.ticked ? kExitOk : kExitSomeMissing;
+}
+
+}  // namespace lekto::cli

@@ -1,0 +1,130 @@
+// `lekto-cli download` in-process, its output captured, against the fixture site on the real local test server:
+// the table of contents is parsed, the chosen rows downloaded and merged, exactly as the window would.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "fixture_book.h"
+#include "support/test_server.h"
+#include "text/text_codec.h"
+
+namespace lekto {
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ExpectedChapterFile;
+using testsupport::ReadBytes;
+using testsupport::SameBytes;
+
+struct CliRun {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+class CliDownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "lekto-cli-download-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    server_.ServeStatic("/", testsupport::kFixtureSite.string());
+  }
+  void TearDown() override {
+    std::error_code error;
+    fs::remove_all(root_, error);
+  }
+
+  CliRun Run(std::vector<std::string> args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = cli::RunCli(args, out, err);
+    return {code, out.str(), err.str()};
+  }
+  // `download` of /big200/ into the work folder, with further arguments.
+  CliRun Download(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"download", server_.HttpUrl("/big200/index.html"), "--dir", Dir().string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return Run(args);
+  }
+  fs::path Dir() const { return root_ / "books"; }
+  fs::path BookFile() const { return Dir() / "长卷200.txt"; }
+  static std::string Book(const std::vector<int>& rows) {
+    std::string book = testsupport::FixtureBookTitle("big200") + "\r\n";
+    for (int row : rows) book += ExpectedChapterFile("big200", row);
+    return book;
+  }
+
+  testsupport::TestServer server_;
+  fs::path root_;
+};
+
+TEST_F(CliDownloadTest, WholeBookWithRandomDelays) {
+  server_.SetRandomDelay(0, 10);
+  const CliRun run = Download();
+
+  std::vector<int> all(200);
+  for (int i = 0; i < 200; ++i) all[i] = i + 1;
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, BookFile().string() + "\n");
+  EXPECT_TRUE(SameBytes(ReadBytes(BookFile()), Book(all)));
+  EXPECT_LE(server_.MaxConcurrent("/big200/"), 6);
+  // Not a terminal: one line per finished chapter.
+  std::istringstream lines(run.err);
+  int progressLines = 0;
+  for (std::string line; std::getline(lines, line);) progressLines += line.find("/200] ") != std::string::npos;
+  EXPECT_EQ(progressLines, 200);
+}
+
+TEST_F(CliDownloadTest, OnlyNumbersTheRowsAfterReversal) {
+  const CliRun run = Download({"--reverse", "--only", "1-3,10"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(SameBytes(ReadBytes(BookFile()), Book({200, 199, 198, 191})));
+  EXPECT_EQ(server_.Requests().size(), 5u);  // the table of contents and four chapters
+}
+
+// Chapters whose pages are gone are listed and make the exit code 3; with none written it is 1 and no book.
+TEST_F(CliDownloadTest, MissingChaptersAreListed) {
+  const fs::path copy = root_ / "big200";
+  fs::copy(testsupport::kFixtureSite / "big200", copy);
+  fs::remove(copy / "17.html");
+  fs::remove(copy / "18.html");
+  server_.ServeStatic("/big200/", copy.string());
+
+  const CliRun some = Download({"--only", "15-20"});
+  EXPECT_EQ(some.exitCode, 3);
+  EXPECT_TRUE(SameBytes(ReadBytes(BookFile()), Book({15, 16, 19, 20})));
+  EXPECT_NE(some.err.find("no text for chapter 17 第17章"), std::string::npos) << some.err;
+  EXPECT_NE(some.err.find("no text for chapter 18 第18章"), std::string::npos) << some.err;
+  EXPECT_EQ(some.err.find("no text for chapter 19"), std::string::npos) << some.err;
+
+  fs::remove(BookFile());
+  const CliRun none = Download({"--only", "17,18"});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_EQ(none.out, "");
+  EXPECT_FALSE(fs::exists(BookFile()));
+}
+
+TEST_F(CliDownloadTest, UsageErrors) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--only", "0"}, {"--only", "3-1"},  {"--only", "a"},     {"--only", "1-"},
+      {"--only", ""},  {"--only", "1,,2"}, {"--only", "1-201"}, {"--reverse=yes"},
+  };
+  for (const auto& extra : cases) {
+    const CliRun run = Download(extra);
+    EXPECT_EQ(run.exitCode, 2) << extra.front() << " " << extra.back() << ": " << run.err;
+    EXPECT_FALSE(fs::exists(BookFile()));
+  }
+  EXPECT_EQ(Run({"download"}).exitCode, 2);
+  EXPECT_EQ(Run({"download", "ftp-less address", "--dir", Dir().string()}).exitCode, 2);
+  EXPECT_EQ(Run({"toc", server_.HttpUrl("/big200/index.html"), "--reverse"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace lekto

@@ -1,0 +1,349 @@
+// The download manager end to end: chapter pages served by the real local test server, fetched by the real
+// web request through the chapter pipeline, written to the temp folder and merged into the book.
+#include "download/download_manager.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "download/book_assembler.h"
+#include "download/work_folders.h"
+#include "fixture_book.h"
+#include "support/test_server.h"
+#include "text/text_codec.h"
+
+namespace lekto {
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::TestServer;
+using text::Gbk;
+
+using testsupport::ExpectedChapterFile;
+using testsupport::ReadBytes;
+using testsupport::SameBytes;
+using testsupport::WriteBytes;
+
+// Check marks and row states as the window keeps them, safe to use from the workers.
+class TestControls final : public Controls {
+ public:
+  // `address`: the table-of-contents address, as the address box holds it. The first `ticked` rows are checked.
+  TestControls(int rows, std::string address, int ticked) : address_(std::move(address)), checked_(rows, false) {
+    std::fill(checked_.begin(), checked_.begin() + ticked, true);
+  }
+
+  std::string Address() const override { return address_; }
+  bool Transcode() const override { return false; }
+  bool Preprocess() const override { return false; }
+  bool FiltersEnabled() const override { return false; }
+  std::string FilterRules() const override { return ""; }
+  bool RowChecked(int row) const override {
+    std::lock_guard lock(mutex_);
+    return row >= 0 && row < static_cast<int>(checked_.size()) && checked_[row];
+  }
+  void SetRowState(int row, const std::string& state) override {
+    std::lock_guard lock(mutex_);
+    states_[row] = state;
+  }
+
+  void Check(int row, bool checked) {
+    std::lock_guard lock(mutex_);
+    checked_[row] = checked;
+  }
+  std::string State(int row) const {
+    std::lock_guard lock(mutex_);
+    auto it = states_.find(row);
+    return it == states_.end() ? "" : it->second;
+  }
+
+ private:
+  const std::string address_;
+  mutable std::mutex mutex_;
+  std::vector<bool> checked_;
+  std::map<int, std::string> states_;
+};
+
+// Holds every request that passes it until opened, and counts the requests waiting.
+class Gate {
+ public:
+  void Pass() {
+    std::unique_lock lock(mutex_);
+    ++waiting_;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return open_; });
+  }
+  void AwaitWaiting(int count) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return waiting_ >= count; });
+  }
+  void Open() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int waiting_ = 0;
+  bool open_ = false;
+};
+
+// The fixture site's big books served at "/"; books and chapter files go to a fresh work folder.
+class DownloadManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "lekto-download-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    folders_ = FoldersAt(root_ / "work");
+    server_.ServeStatic("/", testsupport::kFixtureSite.string());
+  }
+  void TearDown() override {
+    std::error_code error;
+    fs::remove_all(root_, error);
+  }
+
+  std::string TocAddress(std::string_view name) const {
+    return server_.HttpUrl("/" + std::string(name) + "/index.html");
+  }
+
+  // All rows of a big book (a shortened list would make its last row follow "下一章" into the chapters left
+  // out); `title` replaces the book title when given.
+  std::shared_ptr<Book> MakeBook(std::string_view name, std::optional<std::string> title = std::nullopt) {
+    auto book = testsupport::FixtureBook(server_, name);
+    if (title) book->title = *title;
+    return book;
+  }
+
+  DownloadReport Download(DownloadManager& manager, std::shared_ptr<const Book> book) {
+    DownloadReport report;
+    manager.SetCompletionHandler([&](const DownloadReport& finished) { report = finished; });
+    EXPECT_TRUE(manager.StartDownload(std::move(book)));
+    manager.Wait();
+    return report;
+  }
+
+  std::vector<std::string> TempFiles() const {
+    std::vector<std::string> names;
+    ListFolderFiles(folders_.temp, "*", names);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TestServer server_;
+  fs::path root_;
+  WorkFolders folders_;
+};
+
+TEST_F(DownloadManagerTest, BookHoldsTickedChaptersInRowOrderDespiteRandomDelays) {
+  constexpr int kRows = 200;
+  // Row 4 fails: its page is gone (404, no text).
+  fs::copy(testsupport::kFixtureSite / "big200", root_ / "big200");
+  fs::remove(root_ / "big200" / "5.html");
+  server_.ServeStatic("/big200/", (root_ / "big200").string());
+  auto book = MakeBook("big200");
+  TestControls controls(kRows, TocAddress("big200"), kRows);
+  controls.Check(2, false);
+  controls.Check(7, false);
+  server_.SetRandomDelay(0, 10);
+
+  std::mutex seenMutex;
+  int mostRunning = 0;
+  int fewestRunning = kRows;
+  bool startedWhileWorking = true;
+  DownloadManager manager(controls, DefaultFetcher(), folders_);
+  manager.SetChapterHandler([&](int, ChapterOutcome) {
+    std::lock_guard lock(seenMutex);
+    mostRunning = std::max(mostRunning, manager.RunningWorkers());
+    fewestRunning = std::min(fewestRunning, manager.RunningWorkers());
+    startedWhileWorking = startedWhileWorking && manager.DownloadStarted();
+  });
+  const DownloadReport report = Download(manager, book);
+
+  std::string chapters;
+  for (int row = 0; row < kRows; ++row) {
+    if (row != 2 && row != 4 && row != 7) chapters += ExpectedChapterFile("big200", row + 1);
+  }
+  EXPECT_TRUE(SameBytes(ReadBytes(folders_.work / "长卷200.txt"), book->title + "\r\n" + chapters));
+  EXPECT_TRUE(report.merged && report.merge.written);
+  EXPECT_EQ(report.ticked, kRows - 2);
+  EXPECT_EQ(report.written, kRows - 3);
+  EXPECT_EQ(report.EmptyRows(), std::vector<int>{4});
+  EXPECT_EQ(report.outcomes[2], ChapterOutcome::kUnticked);
+  EXPECT_FALSE(fs::exists(folders_.temp / "3.txt"));
+  EXPECT_EQ(controls.State(0), Gbk(u8"下载完成"));
+  EXPECT_EQ(controls.State(4), "");
+  EXPECT_EQ(controls.State(7), "");
+  // The reporting worker is itself still counted; nobody ever sees more than six.
+  EXPECT_GE(fewestRunning, 1);
+  EXPECT_LE(mostRunning, DownloadManager::kWorkerLimit);
+  EXPECT_LE(server_.MaxConcurrent("/big200/"), DownloadManager::kWorkerLimit);
+  EXPECT_TRUE(startedWhileWorking);
+  EXPECT_FALSE(manager.DownloadStarted());
+  EXPECT_EQ(manager.RunningWorkers(), 0);
+
+  // A hand merge of the same files under another title ends despite a stray file and holds the same chapters.
+  WriteBytes(folders_.temp / "notes.txt", "not a chapter");
+  const MergeResult byHand = MergeByHand(folders_, Gbk(u8"另一个书名"));
+  EXPECT_TRUE(SameBytes(ReadBytes(byHand.bookFile), Gbk(u8"另一个书名") + "\r\n" + chapters));
+}
+
+TEST_F(DownloadManagerTest, ReversedListGivesReversedBook) {
+  auto book = MakeBook("big200");
+  std::reverse(book->chapterTitles.begin(), book->chapterTitles.end());
+  std::reverse(book->chapterLinks.begin(), book->chapterLinks.end());
+  TestControls controls(200, TocAddress("big200"), 200);
+  DownloadManager manager(controls, DefaultFetcher(), folders_);
+  const DownloadReport report = Download(manager, book);
+
+  std::string expected = book->title + "\r\n";
+  for (int n = 200; n >= 1; --n) expected += ExpectedChapterFile("big200", n);
+  EXPECT_TRUE(SameBytes(ReadBytes(report.merge.bookFile), expected));
+  EXPECT_TRUE(SameBytes(ReadBytes(folders_.temp / "1.txt"), ExpectedChapterFile("big200", 200)));
+  EXPECT_EQ(server_.Requests().size(), 200u);  // no chapter pulled in the ones above it
+}
+
+TEST_F(DownloadManagerTest, OnlyTheLastTenOfAThousandRowsTicked) {
+  constexpr int kRows = 1000;
+  TestControls controls(kRows, TocAddress("big1000"), 0);
+  for (int row = kRows - 10; row < kRows; ++row) controls.Check(row, true);
+  DownloadManager manager(controls, DefaultFetcher(), folders_);
+  const DownloadReport report = Download(manager, MakeBook("big1000"));
+
+  std::vector<std::string> expectedFiles;
+  std::string expectedBook = testsupport::FixtureBookTitle("big1000") + "\r\n";
+  for (int n = 991; n <= 1000; ++n) {
+    expectedFiles.push_back(std::to_string(n) + ".txt");
+    expectedBook += ExpectedChapterFile("big1000", n);
+  }
+  std::sort(expectedFiles.begin(), expectedFiles.end());
+  EXPECT_EQ(TempFiles(), expectedFiles);
+  EXPECT_TRUE(SameBytes(ReadBytes(report.merge.bookFile), expectedBook));
+  EXPECT_EQ(server_.Requests().size(), 10u);  // unticked rows fetch nothing
+  EXPECT_EQ(report.ticked, 10);
+}
+
+// While six requests hang, a second download is refused and the first one's files stay; once released, the first
+// download completes as if nothing had happened.
+TEST_F(DownloadManagerTest, SecondDownloadWhileOneRunsIsRefused) {
+  constexpr int kTicked = 20;
+  TestControls controls(200, TocAddress("big200"), kTicked);
+  Gate gate;
+  const Fetcher plain = DefaultFetcher();
+  const Fetcher gated = [&](const std::string& url) {
+    gate.Pass();
+    return plain(url);
+  };
+  DownloadManager manager(controls, gated, folders_);
+  DownloadReport report;
+  int completions = 0;
+  manager.SetCompletionHandler([&](const DownloadReport& finished) {
+    report = finished;
+    ++completions;
+  });
+  ASSERT_TRUE(manager.StartDownload(MakeBook("big200")));
+  gate.AwaitWaiting(DownloadManager::kWorkerLimit);
+  WriteBytes(folders_.temp / "marker.txt", "left by the first download");
+
+  EXPECT_TRUE(manager.Busy());
+  EXPECT_EQ(manager.RunningWorkers(), DownloadManager::kWorkerLimit);
+  EXPECT_FALSE(manager.StartDownload(MakeBook("big200", "other")));
+  EXPECT_TRUE(fs::exists(folders_.temp / "marker.txt"));
+
+  gate.Open();
+  manager.Wait();
+  EXPECT_EQ(completions, 1);
+  EXPECT_EQ(report.book->title, testsupport::FixtureBookTitle("big200"));
+  EXPECT_EQ(report.written, kTicked);
+  EXPECT_FALSE(fs::exists(folders_.work / "other.txt"));
+  EXPECT_LE(server_.MaxConcurrent("/big200/"), DownloadManager::kWorkerLimit);
+
+  // Once finished, the next download is accepted again.
+  EXPECT_TRUE(manager.StartDownload(MakeBook("big200", "other")));
+  manager.Wait();
+  EXPECT_TRUE(fs::exists(folders_.work / "other.txt"));
+}
+
+// Destroying the manager mid-download stops the workers after their current request: nothing more is fetched,
+// no book is written, and the completion handler hears of the cancellation.
+TEST_F(DownloadManagerTest, DestroyingTheManagerStopsAfterTheCurrentRequests) {
+  constexpr int kTicked = 30;
+  TestControls controls(200, TocAddress("big200"), kTicked);
+  Gate gate;
+  const Fetcher plain = DefaultFetcher();
+  const Fetcher gated = [&](const std::string& url) {
+    gate.Pass();
+    return plain(url);
+  };
+  DownloadReport report;
+  {
+    DownloadManager manager(controls, gated, folders_);
+    manager.SetCompletionHandler([&](const DownloadReport& finished) { report = finished; });
+    ASSERT_TRUE(manager.StartDownload(MakeBook("big200")));
+    gate.AwaitWaiting(DownloadManager::kWorkerLimit);
+    manager.Cancel();
+    gate.Open();
+  }
+  EXPECT_TRUE(report.cancelled);
+  EXPECT_FALSE(report.merged);
+  EXPECT_FALSE(fs::exists(folders_.work / "长卷200.txt"));
+  EXPECT_EQ(server_.Requests().size(), static_cast<std::size_t>(DownloadManager::kWorkerLimit));
+  EXPECT_EQ(std::count(report.outcomes.begin(), report.outcomes.end(), ChapterOutcome::kCancelled),
+            kTicked - DownloadManager::kWorkerLimit);
+}
+
+TEST_F(DownloadManagerTest, EmptyListFinishesAtOnceWithoutABook) {
+  TestControls controls(0, TocAddress("big200"), 0);
+  fs::create_directories(folders_.temp);
+  WriteBytes(folders_.temp / "1.txt", "from the viewer");
+  DownloadManager manager(controls, DefaultFetcher(), folders_);
+  auto book = MakeBook("big200");
+  book->chapterTitles.clear();
+  book->chapterLinks.clear();
+  const DownloadReport report = Download(manager, book);
+  EXPECT_FALSE(report.merged);
+  EXPECT_TRUE(TempFiles().empty());  // the temp folder is still reset
+  EXPECT_FALSE(fs::exists(folders_.work / "长卷200.txt"));
+  EXPECT_FALSE(manager.Busy());
+}
+
+// A download in which every chapter fails leaves an existing book of that title alone.
+TEST_F(DownloadManagerTest, DownloadThatWritesNothingKeepsTheOldBook) {
+  auto book = MakeBook("big200");
+  book->chapterTitles.resize(3);
+  book->chapterLinks.assign(3, server_.HttpUrl("/status/404"));
+  fs::create_directories(folders_.work);
+  WriteBytes(folders_.work / "长卷200.txt", "the good old book");
+  TestControls controls(3, TocAddress("big200"), 3);
+  DownloadManager manager(controls, DefaultFetcher(), folders_);
+  const DownloadReport report = Download(manager, book);
+  EXPECT_FALSE(report.merged);
+  EXPECT_EQ(report.EmptyRows(), (std::vector<int>{0, 1, 2}));
+  EXPECT_TRUE(SameBytes(ReadBytes(folders_.work / "长卷200.txt"), "the good old book"));
+}
+
+TEST_F(DownloadManagerTest, TitleThatTriesToLeaveTheFolderLandsInside) {
+  TestControls controls(200, TocAddress("big200"), 2);
+  DownloadManager manager(controls, DefaultFetcher(), folders_);
+  const DownloadReport report = Download(manager, MakeBook("big200", "../../../escaped"));
+  EXPECT_TRUE(report.merge.written);
+  EXPECT_EQ(report.merge.bookFile.parent_path(), folders_.work);
+  EXPECT_FALSE(fs::exists(root_ / "escaped.txt"));
+  EXPECT_TRUE(SameBytes(ReadBytes(report.merge.bookFile),
+                        "../../../escaped\r\n" + ExpectedChapterFile("big200", 1) + ExpectedChapterFile("big200", 2)));
+}
+
+}  // namespace
+}  // namespace lekto
