@@ -14,6 +14,14 @@ struct Book {
   std::vector<std::string> chapterLinks;
 
   int RowCount() const { return static_cast<int>(chapterLinks.size()); }
+  // The link and title of a 0-based row; the empty text for a row outside the lists.
+  std::string LinkAt(int row) const { return At(chapterLinks, row); }
+  std::string TitleAt(int row) const { return At(chapterTitles, row); }
+
+ private:
+  static std::string At(const std::vector<std::string>& list, int row) {
+    return row >= 0 && row < static_cast<int>(list.size()) ? list[static_cast<std::size_t>(row)] : std::string();
+  }
 };
 
 // Fetches one URL and returns the body bytes, empty on failure. The product passes WebRequest with the URL

@@ -1,0 +1,140 @@
+#include "chapter/body_location.h"
+
+#include <cstddef>
+
+#include "text/gbk_text.h"
+#include "text/text_codec.h"
+
+namespace lekto {
+
+std::string FetchPage(const Fetcher& fetch, const std::string& link) {
+  if (link.empty()) return {};
+  return text::UpToNul(fetch(link));
+}
+
+std::string DecodePage(std::string_view page, bool pageIsUtf8, const Controls& controls) {
+  if (pageIsUtf8) return text::Utf8ToAnsi(page);
+  if (controls.Transcode()) return text::PercentDecode(page, true);
+  return std::string(page);
+}
+
+std::string PreprocessPage(std::string_view page, const Controls& controls) {
+  if (!controls.Preprocess()) return std::string(page);
+  std::string result = text::ReplaceAll(page, "</script></div></div>", " ");
+  // Takes the ">" of the tag before the closing div with it.
+  result = text::ReplaceAll(result, "></div>", " ");
+  result = text::ReplaceAll(result, "</div>\r\n<table", "");
+  return text::ReplaceAll(result, "</table>\r\n</div>", "");
+}
+
+std::string NormaliseContinueButton(std::string_view page) {
+  static const std::string kButton = text::Gbk(u8" class=\"ldgbtn\">本章未完点击此处继续阅读");
+  static const std::string kNextPage = text::Gbk(u8">下一页");
+  return text::ReplaceAll(page, kButton, kNextPage);
+}
+
+int CountHan(std::string_view text) {
+  int count = 0;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    // ASCII bytes are never part of a two-byte character here: a lead byte is 0x81 or more.
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+      ++pos;
+      continue;
+    }
+    const char32_t c = text::NextGbkChar(text, pos);
+    if (c >= 0x4E00 && c <= 0x9FA5) ++count;
+  }
+  return count;
+}
+
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view lowerWord) {
+  if (text.size() - pos < lowerWord.size()) return false;
+  for (std::size_t i = 0; i < lowerWord.size(); ++i) {
+    char c = text[pos + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lowerWord[i]) return false;
+  }
+  return true;
+}
+
+// Finds the first position at or after `from` that `accept` takes, for `from` that never decreases. The
+// answer of the previous search is reused while it still lies ahead, so a page full of opening tags without a
+// closing one costs one pass, not one pass per tag.
+template <typename Accept>
+class ForwardSearch {
+ public:
+  ForwardSearch(std::string_view text, Accept accept) : text_(text), accept_(accept) {}
+
+  std::size_t From(std::size_t from) {
+    if (from >= searchedFrom_ && (hit_ == std::string_view::npos || hit_ >= from)) return hit_;
+    searchedFrom_ = from;
+    hit_ = std::string_view::npos;
+    for (std::size_t pos = from; pos < text_.size(); ++pos) {
+      if (accept_(text_, pos)) {
+        hit_ = pos;
+        break;
+      }
+    }
+    return hit_;
+  }
+
+ private:
+  std::string_view text_;
+  Accept accept_;
+  std::size_t searchedFrom_ = std::string_view::npos;
+  std::size_t hit_ = std::string_view::npos;
+};
+
+}  // namespace
+
+// Scans for what "<div.*?>([\s\S]*?)</div>|<span.*?>([\s\S]*?)</span>" matches (case-insensitive, global),
+// without a regex run per page: a candidate starts after the first ">" that follows "<div" (or "<span") on the
+// same line ("." stops at CR and LF) and ends before the next "</div>" (or "</span>"); the scan goes on after
+// that closing tag. The markers are ASCII bytes below 0x40, which never occur inside a two-byte GBK character,
+// so a byte scan sees the same characters as a scan by character.
+std::string PickBodyCandidate(std::string_view page) {
+  const int total = CountHan(page);
+  if (total == 0) return {};
+
+  auto tagEndOrLineEnd = [](std::string_view t, std::size_t p) { return t[p] == '>' || t[p] == '\n' || t[p] == '\r'; };
+  auto divClose = [](std::string_view t, std::size_t p) { return t[p] == '<' && StartsWithNoCase(t, p, "</div>"); };
+  auto spanClose = [](std::string_view t, std::size_t p) { return t[p] == '<' && StartsWithNoCase(t, p, "</span>"); };
+  ForwardSearch tagEnd(page, tagEndOrLineEnd);
+  ForwardSearch nextDivClose(page, divClose);
+  ForwardSearch nextSpanClose(page, spanClose);
+
+  std::string_view pick;
+  int best = 0;
+  std::size_t pos = 0;
+  while ((pos = page.find('<', pos)) != std::string_view::npos) {
+    const bool div = StartsWithNoCase(page, pos + 1, "div");
+    if (!div && !StartsWithNoCase(page, pos + 1, "span")) {
+      ++pos;
+      continue;
+    }
+    const std::size_t gt = tagEnd.From(pos + (div ? 4 : 5));
+    if (gt == std::string_view::npos || page[gt] != '>') {
+      ++pos;
+      continue;
+    }
+    const std::size_t end = div ? nextDivClose.From(gt + 1) : nextSpanClose.From(gt + 1);
+    if (end == std::string_view::npos) {
+      ++pos;
+      continue;
+    }
+    const std::string_view candidate = page.substr(gt + 1, end - gt - 1);
+    const int n = CountHan(candidate);
+    if (n > best) {
+      best = n;
+      pick = candidate;
+    }
+    if (2 * static_cast<long long>(n) > total) break;
+    pos = end + (div ? 6 : 7);
+  }
+  return std::string(pick);
+}
+
+}  // namespace lekto

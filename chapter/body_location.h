@@ -1,0 +1,34 @@
+#pragma once
+// The first half of turning a chapter page into text: fetching it, deciding how to decode it, the optional
+// pre-processing, and finding the element that holds the chapter body. The body is found statistically: of
+// all div and span elements, the one holding the most Chinese characters wins.
+#include <string>
+#include <string_view>
+
+#include "chapter/book.h"
+#include "chapter/controls.h"
+
+namespace lekto {
+
+// The body of the page at `link` as text (up to its first NUL byte); empty when the fetch fails. An empty
+// link is not fetched.
+std::string FetchPage(const Fetcher& fetch, const std::string& link);
+
+// A page that declared UTF-8 is converted to GBK; otherwise, with "转码" ticked, it is percent-decoded as
+// UTF-8; otherwise it stays as it is.
+std::string DecodePage(std::string_view page, bool pageIsUtf8, const Controls& controls);
+
+// With "预处理" ticked, removes the closing-div markers that hide a body from the div/span search.
+std::string PreprocessPage(std::string_view page, const Controls& controls);
+
+// The viewer turns one site's continue-reading button into a plain "下一页" link.
+std::string NormaliseContinueButton(std::string_view page);
+
+// Number of characters U+4E00..U+9FA5 in GBK text.
+int CountHan(std::string_view text);
+
+// The inside of the div or span holding the most Chinese characters (the first of equals); one holding more
+// than half of the page's Chinese characters wins at once. Empty when no candidate holds any.
+std::string PickBodyCandidate(std::string_view page);
+
+}  // namespace lekto

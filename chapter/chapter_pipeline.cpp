@@ -1,0 +1,85 @@
+#include "chapter/chapter_pipeline.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <system_error>
+
+#include "chapter/body_cleanup.h"
+#include "chapter/body_location.h"
+#include "chapter/page_loop.h"
+#include "chapter/special_site.h"
+#include "text/gbk_text.h"
+#include "text/text_codec.h"
+
+namespace lekto {
+
+std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
+  const std::string link = job.book.LinkAt(row);
+  const std::string title = job.book.TitleAt(row);
+
+  // First page: fetch, charset, decode, pre-process; the viewer also turns the continue-reading button into
+  // a next-page link.
+  std::string page = FetchPage(job.fetch, link);
+  const bool pageIsUtf8 = text::DeclaresUtfCharset(page);
+  page = PreprocessPage(DecodePage(page, pageIsUtf8, job.controls), job.controls);
+  if (mode == ChapterMode::kViewer) page = NormaliseContinueButton(page);
+
+  const std::string body = IsSpecialSite(link) ? ExtractSpecialSite(row, std::move(page), job)
+                                               : CollectChapterBody(row, std::move(page), pageIsUtf8, job);
+  std::string text = CleanBody(body);
+  if (job.controls.FiltersEnabled()) text = ApplyUserFilters(text, job.controls.FilterRules());
+
+  if (mode == ChapterMode::kDownload && text.empty()) return text;
+  if (!title.empty() && !text::Contains(text, title)) text = title + "\r\n" + text;
+  return text;
+}
+
+std::filesystem::path ChapterFilePath(const std::filesystem::path& tempFolder, int row) {
+  return tempFolder / (std::to_string(row + 1) + ".txt");
+}
+
+bool WriteChapterFile(const std::filesystem::path& tempFolder, int row, std::string_view text) {
+  // The viewer and a worker may write the same chapter at once, and the merge may read it meanwhile: each
+  // writer fills a file of its own and renames it over the chapter file, so a reader sees the old file or
+  // the new one, never half of one.
+  static std::atomic<unsigned> serial{0};
+  const std::filesystem::path target = ChapterFilePath(tempFolder, row);
+  std::filesystem::path temporary = target;
+  temporary += "." + std::to_string(::getpid()) + "." + std::to_string(serial.fetch_add(1)) + ".part";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.write("\r\n", 2);
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      return false;
+    }
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, target, error);
+  if (error) {
+    std::filesystem::remove(temporary, error);
+    return false;
+  }
+  return true;
+}
+
+bool DownloadChapter(int row, const ChapterJob& job, const std::filesystem::path& tempFolder) {
+  if (!job.controls.RowChecked(row)) return false;
+  const std::string text = BuildChapterText(row, job, ChapterMode::kDownload);
+  if (text.empty()) return false;
+  // A chapter that could not be stored is not reported as done.
+  if (!WriteChapterFile(tempFolder, row, text)) return false;
+  static const std::string kDone = text::Gbk(u8"下载完成");
+  // The one write-back of the pipeline. A job reads its controls through a const view; the download manager
+  // hands in the window's (modifiable) controls.
+  const_cast<Controls&>(job.controls).SetRowState(row, kDone);
+  return true;
+}
+
+}  // namespace lekto
