@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace lekto {
@@ -14,6 +15,11 @@ struct LinkCase {
   const char* siteRoot;
   const char* expected;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const LinkCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const LinkCase kCases[] = {
     // Absolute links, including one whose "http" sits only in a folder name, are kept as they are.

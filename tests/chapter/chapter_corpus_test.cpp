@@ -1,0 +1,153 @@
+// The pipeline on pages saved from real novel sites: each chapter's text must begin with the body a reader
+// sees (the first 30 Chinese characters named in MANIFEST.tsv).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "chapter/chapter_pipeline.h"
+#include "site_test_support.h"
+#include "support/fake_controls.h"
+#include "support/test_server.h"
+#include "text/gbk_text.h"
+#include "text/text_codec.h"
+
+namespace lekto::chaptertest {
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::FakeControls;
+
+const fs::path kCorpus = LEKTO_CORPUS_DIR;
+const std::string kTitle = "corpus-row";  // never part of a page: the title line always goes in front
+
+// file -> first 30 Chinese characters of its body, from the manifest.
+std::map<std::string, std::u16string> ManifestBodies() {
+  std::map<std::string, std::u16string> bodies;
+  std::istringstream lines(ReadFile(kCorpus / "MANIFEST.tsv"));
+  std::string line;
+  std::getline(lines, line);  // header
+  while (std::getline(lines, line)) {
+    std::vector<std::string> fields;
+    std::istringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
+    if (fields.size() > 10 && !fields[10].empty()) bodies[fields[0]] = text::ToWide(fields[10], 65001);
+  }
+  return bodies;
+}
+
+// The Chinese characters of GBK text, in order.
+std::u16string HanOf(const std::string& gbk) {
+  std::u16string han;
+  for (char16_t c : text::ToWide(gbk, 936)) {
+    if (c >= 0x4E00 && c <= 0x9FA5) han += c;
+  }
+  return han;
+}
+
+class CorpusTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // The mirror's pages link each other as "./1047591_2.html"; such a link resolves against the site root,
+    // so they are served at the root under the names they had.
+    mirror_ = std::make_unique<TempFolder>();
+    const std::pair<const char*, const char*> names[] = {{"ch1.html", "1047591.html"},
+                                                         {"ch1_p2.html", "1047591_2.html"},
+                                                         {"ch1_p3.html", "1047591_3.html"},
+                                                         {"ch2.html", "1047592.html"},
+                                                         {"toc.html", "mulu.html"}};
+    for (const auto& [from, to] : names) fs::copy_file(kCorpus / "mirror_52mb" / from, mirror_->Path() / to);
+    server_ = std::make_unique<testsupport::TestServer>();
+    server_->ServeStatic("/corpus/", kCorpus.string());
+    server_->ServeStatic("/", mirror_->Path().string());
+  }
+  static void TearDownTestSuite() {
+    server_.reset();
+    mirror_.reset();
+  }
+
+  // The text of row 0 of a book whose rows are `links` (paths on the server), read with `controls`.
+  std::string FirstRowText(const std::vector<std::string>& links, const FakeControls& controls) {
+    Book book;
+    book.siteRoot = server_->HttpUrl("");
+    for (const std::string& link : links) {
+      book.chapterTitles.push_back(kTitle);
+      book.chapterLinks.push_back(server_->HttpUrl(link));
+    }
+    const std::string text = BuildChapterText(0, ChapterJob{book, controls, fetch_}, ChapterMode::kViewer);
+    EXPECT_TRUE(text::StartsWith(text, kTitle + "\r\n"));
+    return text.substr(std::min(text.size(), kTitle.size() + 2));
+  }
+
+  Fetcher fetch_ = DefaultFetcher();
+  static std::unique_ptr<TempFolder> mirror_;
+  static std::unique_ptr<testsupport::TestServer> server_;
+};
+
+std::unique_ptr<TempFolder> CorpusTest::mirror_;
+std::unique_ptr<testsupport::TestServer> CorpusTest::server_;
+
+TEST_F(CorpusTest, SinglePageChaptersBeginWithTheirBody) {
+  const auto bodies = ManifestBodies();
+  for (const std::string file : {"biquge_com_tw/ch1.html", "biquge_info/ch1.html"}) {
+    SCOPED_TRACE(file);
+    FakeControls controls(server_->HttpUrl("/corpus/" + fs::path(file).parent_path().string() + "/toc.html"));
+    const std::u16string han = HanOf(FirstRowText({"/corpus/" + file, "/corpus/next.html"}, controls));
+    EXPECT_EQ(han.substr(0, 30), bodies.at(file));
+  }
+}
+
+// zongheng_com declares no charset (its server names UTF-8 in a header, which is not read), so it needs "转码".
+// The winning div holds the body and, before it, a script and the comment "<!-- 正常输出文章内容 -->": the tag
+// removal keeps comments, so the comment's eight characters come first. A filter rule for comments, the
+// user's tool for such leftovers, puts the body first.
+TEST_F(CorpusTest, ZonghengNeedsTranscodeAndAFilterForItsComment) {
+  const std::string file = "zongheng_com/ch1.html";
+  const std::u16string body = ManifestBodies().at(file);
+  const std::vector<std::string> rows = {"/corpus/" + file, "/corpus/next.html"};
+  FakeControls controls(server_->HttpUrl("/corpus/zongheng_com/toc.html"));
+  EXPECT_EQ(HanOf(FirstRowText(rows, controls)).find(body), std::u16string::npos);
+
+  controls.SetTranscode(true);
+  const std::u16string comment = text::ToWide(text::Gbk(u8"正常输出文章内容"), 936);
+  EXPECT_EQ(HanOf(FirstRowText(rows, controls)).substr(0, 38), comment + body);
+
+  controls.SetFilters(true, "<!--.*?-->");
+  EXPECT_EQ(HanOf(FirstRowText(rows, controls)).substr(0, 30), body);
+}
+
+// The mirror's chapter 1 spans three pages whose links to the next page are labelled "下一章". Neither link is
+// part of the next row's link ("./1047592.html", as the table of contents resolves it), so both are followed
+// as continuations; page 3's "下一章" link is, and ends the chapter.
+TEST_F(CorpusTest, MirrorChapterFollowsItsNextChapterLabelledPages) {
+  const auto bodies = ManifestBodies();
+  server_->ClearRequests();
+  FakeControls controls(server_->HttpUrl("/mulu.html"));
+  const std::u16string han = HanOf(FirstRowText({"/./1047591.html", "/./1047592.html"}, controls));
+  std::size_t from = 0;
+  for (const char* page : {"mirror_52mb/ch1.html", "mirror_52mb/ch1_p2.html", "mirror_52mb/ch1_p3.html"}) {
+    const std::size_t at = han.find(bodies.at(page), from);
+    EXPECT_NE(at, std::u16string::npos) << page;
+    if (from == 0) {
+      EXPECT_EQ(at, 0u) << "the text begins with the first page";
+    }
+    if (at != std::u16string::npos) from = at + 30;
+  }
+  EXPECT_EQ(han.find(bodies.at("mirror_52mb/ch2.html")), std::u16string::npos);
+  EXPECT_EQ(server_->Requests().size(), 3u);
+}
+
+// Written without the "./", the next row's link no longer contains page 3's link, and chapter 1 runs on into
+// chapter 2.
+TEST_F(CorpusTest, MirrorNextRowWithoutDotSlashRunsIntoTheNextChapter) {
+  const auto bodies = ManifestBodies();
+  FakeControls controls(server_->HttpUrl("/mulu.html"));
+  const std::u16string han = HanOf(FirstRowText({"/1047591.html", "/1047592.html"}, controls));
+  EXPECT_EQ(han.find(bodies.at("mirror_52mb/ch1.html")), 0u);
+  EXPECT_NE(han.find(bodies.at("mirror_52mb/ch2.html")), std::u16string::npos);
+}
+
+}  // namespace
+}  // namespace lekto::chaptertest

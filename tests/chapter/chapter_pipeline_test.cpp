@@ -1,0 +1,241 @@
+#include "chapter/chapter_pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "chapter/page_loop.h"
+#include "site_test_support.h"
+#include "support/fake_controls.h"
+#include "text/gbk_text.h"
+#include "text/text_codec.h"
+
+namespace lekto::chaptertest {
+namespace {
+
+using testsupport::FakeControls;
+using text::Gbk;
+
+const std::string kCrLf = "\r\n";
+
+class PipelineTest : public SiteTest {
+ protected:
+  std::string Text(const Book& book, int row, ChapterMode mode) {
+    return BuildChapterText(row, ChapterJob{book, controls_, fetch_}, mode);
+  }
+
+  FakeControls controls_;
+  Fetcher fetch_ = DefaultFetcher();
+};
+
+TEST_F(PipelineTest, EveryRowOfTheFixtureBooksGivesItsExpectedText) {
+  for (const std::string name : {"gbk", "utf8", "xbiquge"}) {
+    const Book book = LoadBook(name);
+    controls_.SetAddress(Url("/" + name + "/index.html"));
+    ASSERT_GT(book.RowCount(), 1) << name;
+    for (int row = 0; row < book.RowCount(); ++row) {
+      const std::string expected = Expected(name + "/" + std::to_string(row + 1) + ".txt");
+      EXPECT_EQ(Text(book, row, ChapterMode::kDownload), expected) << name << " row " << row;
+    }
+  }
+}
+
+TEST_F(PipelineTest, ViewerFollowsTheContinueReadingButtonAndTheDownloadDoesNot) {
+  const Book book = LoadBook("gbk");
+  controls_.SetAddress(Url("/gbk/index.html"));
+  const int row = 11;  // chapter 12
+  EXPECT_EQ(Text(book, row, ChapterMode::kViewer), Expected("gbk-viewer/12.txt"));
+  EXPECT_EQ(Fetched(), (std::vector<std::string>{"/gbk/12.html", "/gbk/12_2.html"}));
+  server_->ClearRequests();
+  EXPECT_EQ(Text(book, row, ChapterMode::kDownload), Expected("gbk/12.txt"));
+  EXPECT_EQ(Fetched(), (std::vector<std::string>{"/gbk/12.html"}));
+  // Elsewhere both modes agree.
+  for (int other : {0, 2, 4, 7, 18, 38}) {
+    EXPECT_EQ(Text(book, other, ChapterMode::kViewer), Expected("gbk/" + std::to_string(other + 1) + ".txt"));
+  }
+}
+
+struct LoopCase {
+  const char* name;
+  const char* book;
+  int row;
+  std::vector<std::string> fetched;
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const LoopCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class PageLoopTest : public PipelineTest, public testing::WithParamInterface<LoopCase> {};
+
+TEST_P(PageLoopTest, FetchesThePagesOfTheChapter) {
+  const LoopCase& c = GetParam();
+  const Book book = LoadBook(c.book);
+  controls_.SetAddress(Url("/" + std::string(c.book) + "/index.html"));
+  Text(book, c.row, ChapterMode::kDownload);
+  EXPECT_EQ(Fetched(), c.fetched);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixture, PageLoopTest,
+    testing::Values(
+        // "下一章" to the next row's chapter ends the chapter.
+        LoopCase{"NextRowStops", "gbk", 0, {"/gbk/1.html"}},
+        LoopCase{"ThreePagesByNextPage", "gbk", 4, {"/gbk/5.html", "/gbk/5_2.html", "/gbk/5_3.html"}},
+        // "下一章" to a page that is not the next row's chapter continues it.
+        LoopCase{"NextChapterLinkContinues", "gbk", 7, {"/gbk/8.html", "/gbk/8_2.html"}},
+        // Chapter 20 lost its row to the later 番外, so row 19 runs on into it.
+        LoopCase{"DroppedRowIsContinuation", "gbk", 18, {"/gbk/19.html", "/gbk/20.html"}},
+        // The last row follows every link, into the unlisted chapter 41, and stops at the table of contents.
+        LoopCase{"LastRowFollowsOn", "gbk", 38, {"/gbk/40.html", "/gbk/40_2.html", "/gbk/41.html"}},
+        LoopCase{"Utf8SecondPage", "utf8", 3, {"/utf8/4.html", "/utf8/4_2.html"}},
+        LoopCase{"SpecialSitePages", "xbiquge", 0, {"/xbiquge/1.html", "/xbiquge/1_2.html", "/xbiquge/1_3.html"}}),
+    [](const testing::TestParamInfo<LoopCase>& info) { return std::string(info.param.name); });
+
+TEST_F(PipelineTest, LinksBackToEarlierPagesEndTheChapter) {
+  const Book book = PagesBook({"/misc/self.html", "/misc/loop_a.html", "/misc/endless/1.html"});
+  controls_.SetAddress(Url("/misc/index.html"));
+  EXPECT_EQ(Text(book, 0, ChapterMode::kDownload), "/misc/self.html" + kCrLf + Expected("misc/self.txt"));
+  EXPECT_EQ(Fetched(), (std::vector<std::string>{"/misc/self.html"}));
+
+  server_->ClearRequests();
+  EXPECT_EQ(Text(book, 1, ChapterMode::kDownload), "/misc/loop_a.html" + kCrLf + Expected("misc/loop_a.txt"));
+  EXPECT_EQ(Fetched(), (std::vector<std::string>{"/misc/loop_a.html", "/misc/loop_b.html"}));
+
+  // The last row follows on and on: the page cap ends it.
+  server_->ClearRequests();
+  EXPECT_EQ(Text(book, 2, ChapterMode::kDownload), "/misc/endless/1.html" + kCrLf + Expected("misc/endless.txt"));
+  EXPECT_EQ(static_cast<int>(Fetched().size()), kMaxChapterPages);
+}
+
+TEST_F(PipelineTest, TranscodeReadsAPercentEncodedPage) {
+  const Book book = PagesBook({"/misc/percent.html"});
+  EXPECT_EQ(Text(book, 0, ChapterMode::kDownload), "");
+  EXPECT_EQ(Text(book, 0, ChapterMode::kViewer), "/misc/percent.html" + kCrLf);
+  controls_.SetTranscode(true);
+  EXPECT_EQ(Text(book, 0, ChapterMode::kDownload), "/misc/percent.html" + kCrLf + Expected("misc/percent.txt"));
+}
+
+TEST_F(PipelineTest, PreprocessUncoversAHiddenBody) {
+  const Book book = PagesBook({"/misc/preprocess.html"});
+  const std::string expected = "/misc/preprocess.html" + kCrLf + Expected("misc/preprocess.txt");
+  const std::string without = Text(book, 0, ChapterMode::kDownload);
+  EXPECT_NE(without, expected);
+  EXPECT_TRUE(text::Contains(without, Gbk(u8"首页 书架 排行"))) << "the navigation bar wins without pre-processing";
+  controls_.SetPreprocess(true);
+  EXPECT_EQ(Text(book, 0, ChapterMode::kDownload), expected);
+}
+
+TEST_F(PipelineTest, EmptyBodyGivesTheTitleInTheViewerAndNothingInTheDownload) {
+  const Book book = PagesBook({"/misc/nodiv.html", "/misc/missing.html"});
+  for (int row : {0, 1}) {
+    EXPECT_EQ(Text(book, row, ChapterMode::kViewer), book.chapterTitles[row] + kCrLf);
+    EXPECT_EQ(Text(book, row, ChapterMode::kDownload), "");
+  }
+}
+
+TEST_F(PipelineTest, RowOutsideTheListFetchesNothing) {
+  const Book book = LoadBook("gbk");
+  EXPECT_EQ(Text(book, -1, ChapterMode::kViewer), "");
+  EXPECT_EQ(Text(book, book.RowCount(), ChapterMode::kDownload), "");
+  EXPECT_TRUE(Fetched().empty());
+}
+
+TEST_F(PipelineTest, FiltersRunOnlyWhenEnabledAndABrokenRuleLosesNothing) {
+  const Book book = LoadBook("gbk");
+  controls_.SetAddress(Url("/gbk/index.html"));
+  const std::string plain = Text(book, 0, ChapterMode::kDownload);
+  ASSERT_TRUE(text::Contains(plain, Gbk(u8"灯笼的光")));
+
+  controls_.SetFilters(false, Gbk(u8"灯笼的光"));
+  EXPECT_EQ(Text(book, 0, ChapterMode::kDownload), plain);
+  controls_.SetFilters(true, "(\r\n" + Gbk(u8"灯笼的光") + "\r\n[");
+  const std::string filtered = Text(book, 0, ChapterMode::kDownload);
+  EXPECT_FALSE(text::Contains(filtered, Gbk(u8"灯笼的光")));
+  EXPECT_EQ(filtered, text::ReplaceAll(plain, Gbk(u8"灯笼的光"), ""));
+
+  // A rule that removes everything leaves the download with nothing, and the viewer with the title.
+  controls_.SetFilters(true, R"([\s\S]*)");
+  EXPECT_EQ(Text(book, 0, ChapterMode::kDownload), "");
+  EXPECT_EQ(Text(book, 0, ChapterMode::kViewer), book.chapterTitles[0] + kCrLf);
+}
+
+class DownloadChapterTest : public PipelineTest {
+ protected:
+  bool Download(const Book& book, int row) {
+    return DownloadChapter(row, ChapterJob{book, controls_, fetch_}, folder_.Path());
+  }
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  TempFolder folder_;
+  const std::string done_ = Gbk(u8"下载完成");
+};
+
+TEST_F(DownloadChapterTest, WritesTheChapterFileAndMarksTheRowDone) {
+  const Book book = LoadBook("gbk");
+  controls_.SetAddress(Url("/gbk/index.html"));
+  ASSERT_TRUE(Download(book, 9));
+  EXPECT_EQ(Files(), std::vector<std::string>{"10.txt"});
+  EXPECT_EQ(ReadFile(folder_.Path() / "10.txt"), Expected("gbk/10.txt") + kCrLf);
+  EXPECT_EQ(controls_.RowState(9), done_);
+  EXPECT_EQ(controls_.RowStates().size(), 1u);
+}
+
+TEST_F(DownloadChapterTest, UntickedRowFetchesNothing) {
+  const Book book = LoadBook("gbk");
+  controls_.SetRowChecked(0, false);
+  EXPECT_FALSE(Download(book, 0));
+  EXPECT_TRUE(Fetched().empty());
+  EXPECT_TRUE(Files().empty());
+  EXPECT_TRUE(controls_.RowStates().empty());
+}
+
+TEST_F(DownloadChapterTest, EmptyTextWritesNothingAndKeepsTheState) {
+  const Book book = PagesBook({"/misc/nodiv.html"});
+  EXPECT_FALSE(Download(book, 0));
+  EXPECT_EQ(Fetched().size(), 1u);
+  EXPECT_TRUE(Files().empty());
+  EXPECT_TRUE(controls_.RowStates().empty());
+}
+
+TEST_F(DownloadChapterTest, MissingFolderIsNoSuccess) {
+  const Book book = LoadBook("gbk");
+  const ChapterJob job{book, controls_, fetch_};
+  EXPECT_FALSE(DownloadChapter(0, job, folder_.Path() / "gone"));
+  EXPECT_TRUE(controls_.RowStates().empty());
+}
+
+TEST_F(DownloadChapterTest, RowOutsideTheListIsNoSuccess) {
+  const Book book = LoadBook("gbk");
+  EXPECT_FALSE(Download(book, book.RowCount()));
+  EXPECT_TRUE(Files().empty());
+}
+
+TEST(ChapterFile, IsNamedByTheRowCountedFromOne) {
+  EXPECT_EQ(ChapterFilePath("/t", 0), std::filesystem::path("/t/1.txt"));
+  EXPECT_EQ(ChapterFilePath("/t", 9), std::filesystem::path("/t/10.txt"));
+}
+
+TEST(ChapterFile, ReplacesTheOldFileWholeAndLeavesNoTemporaryFile) {
+  TempFolder folder;
+  ASSERT_TRUE(WriteChapterFile(folder.Path(), 2, "a much longer first text"));
+  ASSERT_TRUE(WriteChapterFile(folder.Path(), 2, Gbk(u8"短")));
+  EXPECT_EQ(ReadFile(folder.Path() / "3.txt"), Gbk(u8"短") + kCrLf);
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) ++files;
+  EXPECT_EQ(files, 1);
+  EXPECT_FALSE(WriteChapterFile(folder.Path() / "gone", 0, "x"));
+}
+
+}  // namespace
+}  // namespace lekto::chaptertest
