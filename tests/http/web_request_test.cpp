@@ -36,14 +36,23 @@ std::vector<std::string> Lines(const std::string& block) {
   }
 }
 
+// Transfer limits for one test, put back however the test ends.
+class ScopedLimits {
+ public:
+  explicit ScopedLimits(const TransferLimits& limits) : saved_(TransferLimitsInForce()) {
+    SetTransferLimitsForTests(limits);
+  }
+  ~ScopedLimits() { SetTransferLimitsForTests(saved_); }
+
+ private:
+  TransferLimits saved_;
+};
+
 class WebRequestTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     server_ = new TestServer;
     TrustCertificateForTests(TestServer::CertificatePath());
-    TransferLimits limits;
-    limits.lowSpeedWindowMs = 1000;  // a stalled transfer is given up after one to two seconds
-    SetTransferLimitsForTests(limits);
   }
   static void TearDownTestSuite() {
     delete server_;
@@ -254,6 +263,9 @@ TEST_F(WebRequestTest, BodiesComeBackDecodedAndWhole) {
 }
 
 TEST_F(WebRequestTest, BrokenTransfersGiveTheEmptyResult) {
+  TransferLimits limits = TransferLimitsInForce();
+  limits.lowSpeedWindowMs = 1000;  // a stalled transfer is given up after one to two seconds
+  const ScopedLimits scoped(limits);
   std::string returnedHeaders;
   std::string returnedCookies = "stale";
   // Headers and a few bytes, then silence: given up by the low-speed limit, not waited out.
@@ -265,13 +277,10 @@ TEST_F(WebRequestTest, BrokenTransfersGiveTheEmptyResult) {
   // A body cut off by a reset is not passed off as a whole one.
   EXPECT_EQ(WebRequest(Server().HttpUrl("/reset")), "");
 
-  TransferLimits limits = TransferLimitsInForce();
-  const TransferLimits saved = limits;
   limits.maxBodyBytes = 1 << 20;
-  SetTransferLimitsForTests(limits);
+  const ScopedLimits capped(limits);
   EXPECT_EQ(WebRequest(Server().HttpUrl("/bytes?size=1048576")), PatternBytes(1048576));
   EXPECT_EQ(WebRequest(Server().HttpUrl("/bytes?size=1048577")), "");
-  SetTransferLimitsForTests(saved);
 }
 
 TEST_F(WebRequestTest, UnreachableServerRewritesOnlyWhatTheSendWouldHave) {

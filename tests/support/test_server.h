@@ -65,7 +65,9 @@ class TestServer {
   // Every request received so far (control requests excluded), in arrival order.
   std::vector<RecordedRequest> Requests() const;
   void ClearRequests();
-  // The highest number of requests whose target starts with `pathPrefix` that were in flight at once.
+  // The highest number of requests whose target starts with `pathPrefix` that were in flight at once. A request
+  // counts from its arrival until just before the last bytes of its answer go out, so a client holding a whole
+  // answer never finds its request still counted.
   int MaxConcurrent(std::string_view pathPrefix) const;
 
  private:

@@ -118,11 +118,24 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Content-Type", content_type)
         for name, value in headers:
             self.send_header(name, value)
+        has_body = self.command != "HEAD" and status not in (204, 304)
         if status not in (204, 304):
             self.send_header("Content-Length", str(len(body)))
+        if not has_body:
+            self.finish_entry()
         self.end_headers()
-        if self.command != "HEAD" and status not in (204, 304):
+        if has_body:
+            self.finish_entry()
             self.wfile.write(body)
+
+    def finish_entry(self):
+        """Marks the request as no longer in flight. Called before the last bytes of an answer go out, so that a
+        client that has its whole answer can never see its request still counted as in flight."""
+        entry = getattr(self, "entry", None)
+        if entry is not None and entry["end"] is None:
+            with State.lock:
+                State.seq += 1
+                entry["end"] = State.seq
 
     def redirect(self, location, status=302):
         self.send(status, "redirecting", [("Location", location)])
@@ -170,13 +183,13 @@ class Handler(BaseHTTPRequestHandler):
             entry["start"] = State.seq
             entry["end"] = None
             State.log.append(entry)
+        self.entry = entry
         try:
             self.wait_delay(query)
             self.route(path, query)
         finally:
-            with State.lock:
-                State.seq += 1
-                entry["end"] = State.seq
+            self.finish_entry()
+            self.entry = None
 
     def wait_delay(self, query):
         with State.lock:
@@ -417,6 +430,8 @@ def generated_bytes(h, query):
     sent = 0
     while sent < size:
         n = min(256 * 1024, size - sent)
+        if sent + n == size:
+            h.finish_entry()
         h.wfile.write(pattern_slice(sent, n))
         sent += n
 
@@ -437,6 +452,7 @@ def chunked(h, query):
         h.wfile.write(b"%x\r\n" % n + bytes(pattern_slice(sent, n)) + b"\r\n")
         sent += n
         i += 1
+    h.finish_entry()
     h.wfile.write(b"0\r\n\r\n")
 
 
