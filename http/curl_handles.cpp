@@ -55,6 +55,9 @@ LeasedHandle::LeasedHandle(bool sharedCookies, bool reuse) : sharedCookies_(shar
   }
   if (handle_ != nullptr) {
     // Options go back to their defaults; open connections, and the store for the sharing pool, stay.
+    // libcurl before 8.0 does not free the cookie-file list on reset (curl pull request 10709), one entry per
+    // request of the sharing pool; clearing it first frees it, and with the share attached the store stays.
+    if (sharedCookies_) curl_easy_setopt(handle_, CURLOPT_COOKIEFILE, nullptr);
     curl_easy_reset(handle_);
   } else {
     handle_ = curl_easy_init();
