@@ -1,5 +1,6 @@
 #include "chapter/body_cleanup.h"
 
+#include <cstddef>
 #include <utility>
 
 #include "regex/regex_engine.h"
@@ -10,12 +11,49 @@ namespace lekto {
 
 namespace {
 
-// Deletes every match of a fixed pattern; the text stays as it is should the engine fail.
-std::string DeleteMatches(std::string_view pattern, std::string text) {
-  RegexEngine engine;
-  if (!engine.Compile(pattern, text)) return text;
-  if (engine.MatchCount() == 0) return text;
-  return engine.Replace();
+// ECMAScript's \s, which the program's patterns are written in: TAB, LF, VT, FF, CR, blank, U+00A0, U+1680,
+// U+2000..U+200A, the line and paragraph separators, U+202F, U+205F, the ideographic space and U+FEFF.
+bool IsEcmaSpace(char32_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+         c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+}
+
+// Position after the run of characters from `pos` that `accept(c, at)` takes, c being the code point of the
+// character at byte position `at`.
+template <typename Accept>
+std::size_t SkipWhile(std::string_view text, std::size_t pos, Accept accept) {
+  while (pos < text.size()) {
+    std::size_t next = pos;
+    const char32_t c = static_cast<unsigned char>(text[pos]) < 0x80 ? static_cast<unsigned char>(text[next++])
+                                                                    : text::NextGbkChar(text, next);
+    if (!accept(c, pos)) break;
+    pos = next;
+  }
+  return pos;
+}
+
+bool IsTagChar(char32_t c, std::size_t /*at*/) {
+  if (c < 0x80) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_') return true;
+    switch (c) {
+      case '.':
+      case '=':
+      case '-':
+      case ',':
+      case ':':
+      case ';':
+      case '%':
+      case '"':
+      case '\'':
+      case '/':
+      case '(':
+      case ')':
+        return true;
+      default:
+        break;
+    }
+  }
+  return IsEcmaSpace(c);
 }
 
 }  // namespace
@@ -37,11 +75,45 @@ std::string CleanBody(std::string_view body) {
 std::string TrimOuterBreaks(std::string_view text) {
   if (text::StartsWith(text, "\r\n")) text.remove_prefix(2);
   if (text::EndsWith(text, "\r\n")) text.remove_suffix(2);
-  return DeleteMatches(R"(\n\s*\r)", std::string(text));
+  return CollapseBlankLines(text);
 }
 
+// Deletes what "\n\s*\r" matches, scanning as the pattern does: from a line feed over the longest run of white
+// space, back to the last carriage return in that run. Bodies are up to megabytes; a direct scan spares the
+// conversion the regex engine makes of the whole text.
+std::string CollapseBlankLines(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t copied = 0;
+  for (std::size_t lf = text.find('\n'); lf != std::string_view::npos; lf = text.find('\n', lf + 1)) {
+    std::size_t lastCr = std::string_view::npos;
+    SkipWhile(text, lf + 1, [&lastCr](char32_t c, std::size_t at) {
+      if (c == '\r') lastCr = at;
+      return IsEcmaSpace(c);
+    });
+    if (lastCr == std::string_view::npos) continue;
+    out.append(text.substr(copied, lf - copied));
+    copied = lastCr + 1;
+    lf = lastCr;
+  }
+  out.append(text.substr(copied));
+  return out;
+}
+
+// Deletes what "<[\w\s\.=\-,:;%"'/\(\)]+>" matches: "<", one or more characters of the class, ">".
 std::string RemoveTags(std::string_view text) {
-  return DeleteMatches(R"(<[\w\s\.=\-,:;%"'/\(\)]+>)", std::string(text));
+  std::string out;
+  out.reserve(text.size());
+  std::size_t copied = 0;
+  for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
+    const std::size_t end = SkipWhile(text, lt + 1, IsTagChar);
+    if (end == lt + 1 || end >= text.size() || text[end] != '>') continue;
+    out.append(text.substr(copied, lt - copied));
+    copied = end + 1;
+    lt = end;
+  }
+  out.append(text.substr(copied));
+  return out;
 }
 
 std::string ApplyUserFilters(std::string_view body, std::string_view rules) {

@@ -12,6 +12,9 @@ std::string CleanBody(std::string_view body);
 // Removes one leading and one trailing CR LF, then every run of empty or blank lines between two lines.
 std::string TrimOuterBreaks(std::string_view text);
 
+// Deletes every run of empty or blank lines between two lines (what "\n\s*\r" matches).
+std::string CollapseBlankLines(std::string_view text);
+
 // Deletes every simple tag: "<", then only word characters, white space and . = - , : ; % " ' / ( ), then ">".
 std::string RemoveTags(std::string_view text);
 

@@ -33,13 +33,27 @@ std::string NormaliseContinueButton(std::string_view page) {
   return text::ReplaceAll(page, kButton, kNextPage);
 }
 
+bool IsGb2312Han(unsigned char lead, unsigned char trail) {
+  // Rows 0xB0..0xF7 of GB2312 hold its 6,763 ideographs, all within U+4E00..U+9FA5; only the last five cells
+  // of row 0xD7 are empty (code page 936 maps them to private-use characters).
+  return lead >= 0xB0 && lead <= 0xF7 && trail >= 0xA1 && trail <= 0xFE && !(lead == 0xD7 && trail >= 0xFA);
+}
+
 int CountHan(std::string_view text) {
   int count = 0;
   std::size_t pos = 0;
-  while (pos < text.size()) {
+  const std::size_t size = text.size();
+  while (pos < size) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
     // ASCII bytes are never part of a two-byte character here: a lead byte is 0x81 or more.
-    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+    if (lead < 0x80) {
       ++pos;
+      continue;
+    }
+    // Most Chinese text is GB2312, which is counted without a table look-up.
+    if (pos + 1 < size && IsGb2312Han(lead, static_cast<unsigned char>(text[pos + 1]))) {
+      ++count;
+      pos += 2;
       continue;
     }
     const char32_t c = text::NextGbkChar(text, pos);

@@ -26,6 +26,8 @@ std::string NormaliseContinueButton(std::string_view page);
 
 // Number of characters U+4E00..U+9FA5 in GBK text.
 int CountHan(std::string_view text);
+// True for the two bytes of a GB2312 ideograph, the common case CountHan takes without a table look-up.
+bool IsGb2312Han(unsigned char lead, unsigned char trail);
 
 // The inside of the div or span holding the most Chinese characters (the first of equals); one holding more
 // than half of the page's Chinese characters wins at once. Empty when no candidate holds any.

@@ -13,23 +13,37 @@ namespace lekto {
 
 namespace {
 
-std::string FirstGroup(std::string_view pattern, std::string_view page) {
-  RegexEngine engine;
-  engine.Compile(pattern, page);
-  return engine.GroupText(1, 1);
+// Group 1 of the first match of a link pattern whose anchor text begins with `marker` (">下一页", ">下一章").
+// Between "href=" and that ">" the pattern admits no angle bracket, and after the marker nothing but text up to
+// "</a>", so every match lies between the last angle bracket before a marker and the "</a>" after it. Running
+// the pattern over those few bytes instead of the whole page gives the same first match without converting
+// megabytes for the regex engine.
+std::string FirstLinkGroup(std::string_view page, std::string_view marker, std::string_view pattern) {
+  for (std::size_t at = page.find(marker); at != std::string_view::npos; at = page.find(marker, at + 1)) {
+    const std::size_t before = at == 0 ? std::string_view::npos : page.find_last_of("<>", at - 1);
+    const std::size_t start = before == std::string_view::npos ? 0 : before + 1;
+    const std::size_t close = page.find('<', at + marker.size());
+    const std::size_t end = close == std::string_view::npos ? page.size() : std::min(page.size(), close + 4);
+    RegexEngine engine;
+    engine.Compile(pattern, page.substr(start, end - start));
+    if (engine.MatchCount() > 0) return engine.GroupText(1, 1);
+  }
+  return {};
 }
 
 }  // namespace
 
 std::string NextPageLink(std::string_view page) {
+  static const std::string kMarker = text::Gbk(u8">下一页");
   static const std::string kPattern =
       text::Gbk(u8R"(href=["']*([\w/:\-\.]+)["']*["'\w\s=]*>下一页[:\u4e00-\u9fa5\s\(\)\w]*</a>)");
-  return FirstGroup(kPattern, page);
+  return FirstLinkGroup(page, kMarker, kPattern);
 }
 
 std::string NextChapterLink(std::string_view page) {
+  static const std::string kMarker = text::Gbk(u8">下一章");
   static const std::string kPattern = text::Gbk(u8R"(href=["']*([\w/:\-\.]+)["']*["'\w\s=]*>下一章</a>)");
-  return FirstGroup(kPattern, page);
+  return FirstLinkGroup(page, kMarker, kPattern);
 }
 
 PageGuard::PageGuard(const std::string& firstAddress, const std::string& tocAddress)

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "regex/regex_engine.h"
 #include "text/text_codec.h"
 
 namespace lekto {
@@ -75,6 +78,60 @@ TEST(TrimOuterBreaks, RemovesOneBreakAtEachEnd) {
   EXPECT_EQ(TrimOuterBreaks("\r\n"), "");
   EXPECT_EQ(TrimOuterBreaks("\r\n\r\na\r\n\r\n"), "\r\na\r\n");
   EXPECT_EQ(TrimOuterBreaks("\na\r"), "\na\r");
+}
+
+// The scanners stand for "\n\s*\r" and the tag pattern; on generated texts they must delete what the regex
+// engine deletes.
+std::string DeleteByRegex(const char* pattern, const std::string& text) {
+  RegexEngine engine;
+  engine.Compile(pattern, text);
+  return engine.Replace();
+}
+
+TEST(CleanupScanners, AgreeWithTheirPatternsOnGeneratedTexts) {
+  const std::vector<std::string> pieces = {"\r",
+                                           "\n",
+                                           "\r\n",
+                                           " ",
+                                           "\t",
+                                           "\v",
+                                           Gbk(u8"\u3000"),
+                                           "a",
+                                           "Z_9",
+                                           Gbk(u8"字"),
+                                           "<",
+                                           ">",
+                                           "<b>",
+                                           "</p>",
+                                           "<a href=\"x.html?i=1\">",
+                                           "<i class='c' style=\"w:1%;\">",
+                                           "<!-- c -->",
+                                           ".",
+                                           "=",
+                                           "-",
+                                           ",",
+                                           ":",
+                                           ";",
+                                           "%",
+                                           "\"",
+                                           "'",
+                                           "/",
+                                           "(",
+                                           ")",
+                                           "#",
+                                           "&",
+                                           "\x81",
+                                           "\x80",
+                                           "\xff"};
+  std::mt19937 random(815);
+  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> length(0, 40);
+  for (int round = 0; round < 1500; ++round) {
+    std::string text;
+    for (int n = length(random); n > 0; --n) text += pieces[piece(random)];
+    ASSERT_EQ(CollapseBlankLines(text), DeleteByRegex(R"(\n\s*\r)", text)) << "text: " << text;
+    ASSERT_EQ(RemoveTags(text), DeleteByRegex(R"(<[\w\s\.=\-,:;%"'/\(\)]+>)", text)) << "text: " << text;
+  }
 }
 
 struct FilterCase {

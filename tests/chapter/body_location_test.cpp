@@ -35,6 +35,20 @@ TEST(CountHan, CountsTheUnifiedIdeographsOnly) {
   EXPECT_EQ(CountHan(Han(2) + "\x81"), 2);
 }
 
+TEST(CountHan, Gb2312ShortcutAgreesWithTheCodePage) {
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      const std::string c = {static_cast<char>(lead), static_cast<char>(trail)};
+      std::size_t pos = 0;
+      const char32_t code = text::NextGbkChar(c, pos);
+      if (IsGb2312Han(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail))) {
+        EXPECT_TRUE(code >= 0x4E00 && code <= 0x9FA5) << std::hex << lead << " " << trail;
+      }
+      EXPECT_EQ(CountHan(c), code >= 0x4E00 && code <= 0x9FA5 && pos == 2 ? 1 : 0) << std::hex << lead << " " << trail;
+    }
+  }
+}
+
 struct PickCase {
   const char* name;
   std::string page;

@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "chapter/page_loop.h"
+#include "regex/regex_engine.h"
 #include "site_test_support.h"
 #include "support/fake_controls.h"
 #include "text/gbk_text.h"
@@ -56,6 +58,52 @@ TEST_F(PipelineTest, ViewerFollowsTheContinueReadingButtonAndTheDownloadDoesNot)
   for (int other : {0, 2, 4, 7, 18, 38}) {
     EXPECT_EQ(Text(book, other, ChapterMode::kViewer), Expected("gbk/" + std::to_string(other + 1) + ".txt"));
   }
+}
+
+// NextPageLink and NextChapterLink run their patterns over the few bytes around each anchor text; on
+// generated pages they must find what the patterns find over the whole page.
+TEST(PageLinks, AgreeWithTheirPatternsOverTheWholePage) {
+  const std::vector<std::string> pieces = {Gbk(u8"<a href=\"/b/2_2.html\">下一页</a>"),
+                                           Gbk(u8"<a href=5.html>下一章</a>"),
+                                           "<a href=\"/b/2.html\">",
+                                           "<A HREF='3_2.html' class=\"next\">",
+                                           "href=",
+                                           "href=4.html",
+                                           "<a href=\"?p=2\">",
+                                           Gbk(u8">下一页"),
+                                           Gbk(u8">下一章"),
+                                           Gbk(u8"下一页"),
+                                           Gbk(u8"(第2页)"),
+                                           Gbk(u8"：上"),
+                                           "</a>",
+                                           "</A>",
+                                           "<",
+                                           ">",
+                                           " ",
+                                           "\r\n",
+                                           "x",
+                                           "\"",
+                                           "=",
+                                           "<b>"};
+  auto byRegex = [](const std::string& pattern, const std::string& page) {
+    RegexEngine engine;
+    engine.Compile(pattern, page);
+    return engine.GroupText(1, 1);
+  };
+  const std::string nextPage = Gbk(u8R"(href=["']*([\w/:\-\.]+)["']*["'\w\s=]*>下一页[:\u4e00-\u9fa5\s\(\)\w]*</a>)");
+  const std::string nextChapter = Gbk(u8R"(href=["']*([\w/:\-\.]+)["']*["'\w\s=]*>下一章</a>)");
+  std::mt19937 random(1208);
+  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> length(0, 30);
+  int found = 0;
+  for (int round = 0; round < 1500; ++round) {
+    std::string page;
+    for (int n = length(random); n > 0; --n) page += pieces[piece(random)];
+    ASSERT_EQ(NextPageLink(page), byRegex(nextPage, page)) << "page: " << page;
+    ASSERT_EQ(NextChapterLink(page), byRegex(nextChapter, page)) << "page: " << page;
+    if (!NextPageLink(page).empty()) ++found;
+  }
+  EXPECT_GT(found, 50) << "the generated pages should hold links often enough to test anything";
 }
 
 struct LoopCase {
