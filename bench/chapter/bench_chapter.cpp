@@ -1,0 +1,173 @@
+// The chapter pipeline on one core, pages served from memory: decoding, the body pick, cleanup and filters.
+// Throughput counts the bytes of the pages fetched.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "chapter/body_cleanup.h"
+#include "chapter/body_location.h"
+#include "chapter/chapter_pipeline.h"
+#include "text/text_codec.h"
+
+namespace lekto {
+namespace {
+
+using text::Gbk;
+
+constexpr const char* kHost = "http://mem";
+
+class BenchControls final : public Controls {
+ public:
+  std::string address;
+  bool filters = false;
+  std::string rules;
+  std::string Address() const override { return address; }
+  bool Transcode() const override { return false; }
+  bool Preprocess() const override { return false; }
+  bool FiltersEnabled() const override { return filters; }
+  std::string FilterRules() const override { return rules; }
+  bool RowChecked(int) const override { return true; }
+  void SetRowState(int, const std::string&) override {}
+};
+
+// Pages by address, and how many bytes were handed out.
+struct MemorySite {
+  std::map<std::string, std::string> pages;
+  mutable std::size_t served = 0;
+  mutable std::size_t count = 0;
+
+  Fetcher Fetch() const {
+    return [this](const std::string& url) {
+      const auto it = pages.find(url);
+      if (it == pages.end()) return std::string();
+      served += it->second.size();
+      ++count;
+      return it->second;
+    };
+  }
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// A chapter-like page of about `size` bytes: 2,000 div and span elements of navigation, links and
+// advertisements before the body, so the pick must look at every one of them; the body itself is Chinese
+// paragraphs with the usual indents and line breaks.
+std::string BigPage(std::size_t size, bool utf8) {
+  const std::string sentence = Gbk(u8"山风从谷口吹进来，带着一股潮湿的松木气味。少年把油灯拨亮了一些。");
+  std::string page = "<html><head><meta charset=\"" + std::string(utf8 ? "utf-8" : "gbk") +
+                     "\"><title>bench</title></head>\r\n<body>\r\n";
+  for (int i = 0; i < 1000; ++i) {
+    page += "<div class=\"item\"><a href=\"/b/" + std::to_string(i) + ".html\">" + Gbk(u8"第") + std::to_string(i) +
+            Gbk(u8"章 推荐阅读") + "</a></div>\r\n";
+    page += "<span class=\"ad\">" + Gbk(u8"广告位招租，联系客服") + "</span>\r\n";
+  }
+  page += "<div id=\"content\">";
+  while (page.size() < size) {
+    page += "&nbsp;&nbsp;&nbsp;&nbsp;" + sentence + sentence + sentence + "<br />\r\n<br />\r\n";
+  }
+  page += "</div>\r\n</body></html>\r\n";
+  return utf8 ? text::AnsiToUtf8(page) : page;
+}
+
+void ReportRate(benchmark::State& state, const MemorySite& site) {
+  state.SetBytesProcessed(static_cast<int64_t>(site.served));
+  state.counters["pages/s"] = benchmark::Counter(static_cast<double>(site.count), benchmark::Counter::kIsRate);
+}
+
+void RunBigPage(benchmark::State& state, bool utf8, bool filters) {
+  MemorySite site;
+  site.pages[std::string(kHost) + "/b/1.html"] = BigPage(1 << 20, utf8);
+  Book book;
+  book.siteRoot = kHost;
+  book.chapterTitles = {Gbk(u8"第1章")};
+  book.chapterLinks = {std::string(kHost) + "/b/1.html"};
+  BenchControls controls;
+  controls.address = std::string(kHost) + "/b/index.html";
+  controls.filters = filters;
+  controls.rules = Gbk(u8"广告.*?结束\r\nwww\\.\\w+\\.com\r\n过滤规则3");
+  const Fetcher fetch = site.Fetch();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(BuildChapterText(0, ChapterJob{book, controls, fetch}, ChapterMode::kDownload));
+  }
+  ReportRate(state, site);
+}
+
+void BM_BigPageGbk(benchmark::State& state) {
+  RunBigPage(state, false, false);
+}
+void BM_BigPageGbkFilters(benchmark::State& state) {
+  RunBigPage(state, false, true);
+}
+void BM_BigPageUtf8(benchmark::State& state) {
+  RunBigPage(state, true, false);
+}
+BENCHMARK(BM_BigPageGbk)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BigPageGbkFilters)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BigPageUtf8)->Unit(benchmark::kMillisecond);
+
+// The pieces on the same page, to see where the time goes.
+void BM_PickBigPage(benchmark::State& state) {
+  const std::string page = BigPage(1 << 20, false);
+  for (auto _ : state) benchmark::DoNotOptimize(PickBodyCandidate(page));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+}
+BENCHMARK(BM_PickBigPage)->Unit(benchmark::kMillisecond);
+
+void BM_CleanBigBody(benchmark::State& state) {
+  const std::string body = PickBodyCandidate(BigPage(1 << 20, false)) + "\r\n";
+  for (auto _ : state) benchmark::DoNotOptimize(CleanBody(body));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
+}
+BENCHMARK(BM_CleanBigBody)->Unit(benchmark::kMillisecond);
+
+#ifdef LEKTO_FIXTURE_SITE
+// Every row of the fixture's GBK and UTF-8 books, continuation pages included.
+void RunFixtureBook(benchmark::State& state, const std::string& name) {
+  const std::filesystem::path root = LEKTO_FIXTURE_SITE;
+  MemorySite site;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root / name)) {
+    if (entry.is_regular_file()) {
+      site.pages[std::string(kHost) + "/" + std::filesystem::relative(entry.path(), root).generic_string()] =
+          ReadFile(entry.path());
+    }
+  }
+  Book book;
+  book.siteRoot = kHost;
+  std::istringstream rows(ReadFile(root / "expected" / name / "rows.tsv"));
+  for (std::string line; std::getline(rows, line);) {
+    const std::size_t tab = line.find('\t');
+    book.chapterTitles.push_back(text::Utf8ToAnsi(line.substr(0, tab)));
+    book.chapterLinks.push_back(kHost + line.substr(tab + 1));
+  }
+  BenchControls controls;
+  controls.address = std::string(kHost) + "/" + name + "/index.html";
+  const Fetcher fetch = site.Fetch();
+  for (auto _ : state) {
+    for (int row = 0; row < book.RowCount(); ++row) {
+      benchmark::DoNotOptimize(BuildChapterText(row, ChapterJob{book, controls, fetch}, ChapterMode::kDownload));
+    }
+  }
+  ReportRate(state, site);
+}
+
+void BM_FixtureGbkBook(benchmark::State& state) {
+  RunFixtureBook(state, "gbk");
+}
+void BM_FixtureUtf8Book(benchmark::State& state) {
+  RunFixtureBook(state, "utf8");
+}
+BENCHMARK(BM_FixtureGbkBook)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FixtureUtf8Book)->Unit(benchmark::kMillisecond);
+#endif
+
+}  // namespace
+}  // namespace lekto
