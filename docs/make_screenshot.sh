@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Renders docs/screenshot.png: builds the window's screenshot driver, starts it under Xvfb on the xcb platform
-# (so fonts render as on a desktop), lets it serve a novel site on the local test server, parse the table of
-# contents, open a chapter and grab the window.
+# (so fonts render as on a desktop), lets it serve the fixture novel site on the local test server, parse the
+# table of contents of its GBK book, open a chapter and grab the window.
 #   bash docs/make_screenshot.sh [BUILD_DIR]        (default: build)
 # With LEKTO_SITE=FOLDER and LEKTO_SITE_INDEX=/path/index.html it serves that site instead of the built-in one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 cmake -S . -B "$build" >/dev/null
-cmake --build "$build" --target window_screenshot -j2
+cmake --build "$build" --target window_screenshot lekto_fixture_site -j2
 out=$(mktemp --suffix=.png)
 trap 'rm -f "$out"' EXIT
 args=("$out")

@@ -1,7 +1,7 @@
 // Drives the window the way the window tests do and saves a picture of it: serves a novel site on the local test
 // server, parses its table of contents, opens a chapter and grabs the window. Usage:
 //   window_screenshot OUTPUT.png [SITE_FOLDER INDEX_PATH]
-// Without a site folder it writes and serves the small demo site of the window tests.
+// Without a site folder it serves the fixture novel site and parses its GBK book.
 #include "app/main_window.h"
 #include "support/test_server.h"
 #include "window_driver.h"
@@ -22,17 +22,10 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   using namespace lekto::apptest;
-  QTemporaryDir site;
   QTemporaryDir base;
   lekto::testsupport::TestServer server;
-  std::string indexPath = "/novel/index.html";
-  if (args.size() == 4) {
-    server.ServeStatic("/", args[2].toStdString());
-    indexPath = args[3].toStdString();
-  } else {
-    WriteDemoSite(site.path().toStdString(), "/novel/");
-    server.ServeStatic("/novel/", site.path().toStdString());
-  }
+  server.ServeStatic("/", args.size() == 4 ? args[2].toStdString() : std::string(LEKTO_FIXTURE_SITE));
+  const std::string indexPath = args.size() == 4 ? args[3].toStdString() : std::string("/gbk/index.html");
 
   lekto::MainWindow window(base.path().toStdString());
   // Xvfb runs no window manager, so the window is never "active" the way a desktop makes it; exposed is enough.
