@@ -61,57 +61,75 @@ std::optional<std::vector<IdRange>> ParseIdList(std::string_view list) {
 // Progress on stderr: a bar redrawn in place on a terminal, one plain line per finished chapter otherwise.
 class Progress {
  public:
-  Progress(const CommandContext& context, const Book& book, int ticked, bool terminal)
-      : context_(context), book_(book), ticked_(ticked), terminal_(terminal), start_(Clock::now()) {}
+  Progress(const CommandContext& context, const DownloadManager& manager, const Book& book, int ticked, bool terminal,
+           const std::atomic<long>& pages)
+      : context_(context),
+        manager_(manager),
+        book_(book),
+        ticked_(ticked),
+        terminal_(terminal),
+        pages_(pages),
+        start_(Clock::now()) {}
 
+  // Unticked rows end at once and are no chapters done: they neither count nor redraw the bar.
   void ChapterFinished(int row, ChapterOutcome outcome) {
     if (outcome == ChapterOutcome::kUnticked) return;
     std::lock_guard lock(mutex_);
     ++done_;
-    if (terminal_) return;
-    context_.err << "[" << done_ << "/" << ticked_ << "] " << row + 1 << " " << ToTerminalCell(book_.chapterTitles[row])
-                 << (outcome == ChapterOutcome::kWritten ? "" : "  (no text)") << "\n";
+    if (!terminal_) {
+      context_.err << "[" << done_ << "/" << ticked_ << "] " << row + 1 << " "
+                   << ToTerminalCell(book_.chapterTitles[row])
+                   << (outcome == ChapterOutcome::kWritten ? "" : "  (no text)") << "\n";
+    }
+    changed_.notify_all();
   }
 
-  void CountPage() { ++pages_; }
+  void DownloadFinished() {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    changed_.notify_all();
+  }
 
-  // On a terminal: the bar, redrawn a few times a second until the download ends.
-  void DrawUntilDone(const DownloadManager& manager) {
+  // On a terminal: the bar, redrawn on every finished chapter and a few times a second for the rate, until the
+  // download ends.
+  void DrawUntilDone() {
     if (!terminal_) return;
-    while (manager.Busy()) {
-      Draw(manager.RunningWorkers());
-      std::unique_lock lock(mutex_);
-      finished_.wait_for(lock, std::chrono::milliseconds(250));
+    std::unique_lock lock(mutex_);
+    while (!finished_) {
+      Draw();
+      const int done = done_;
+      changed_.wait_for(lock, std::chrono::milliseconds(250), [&] { return finished_ || done_ != done; });
     }
-    Draw(0);
+    Draw();
     context_.err << "\n";
   }
-
-  void Wake() { finished_.notify_all(); }
 
  private:
   using Clock = std::chrono::steady_clock;
 
-  void Draw(int running) {
-    std::lock_guard lock(mutex_);
+  // With mutex_ held.
+  void Draw() {
     constexpr int kWidth = 30;
     const int filled = ticked_ > 0 ? done_ * kWidth / ticked_ : kWidth;
     const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
     char rate[32];
     std::snprintf(rate, sizeof rate, "%.1f", seconds > 0 ? pages_.load() / seconds : 0.0);
     context_.err << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '.') << "] " << done_ << "/"
-                 << ticked_ << " chapters, " << running << " workers, " << rate << " pages/s " << std::flush;
+                 << ticked_ << " chapters, " << (finished_ ? 0 : manager_.RunningWorkers()) << " workers, " << rate
+                 << " pages/s " << std::flush;
   }
 
   const CommandContext& context_;
+  const DownloadManager& manager_;
   const Book& book_;
   const int ticked_;
   const bool terminal_;
+  const std::atomic<long>& pages_;  // pages fetched so far
   const Clock::time_point start_;
   std::mutex mutex_;
-  std::condition_variable finished_;
+  std::condition_variable changed_;
   int done_ = 0;
-  std::atomic<long> pages_{0};
+  bool finished_ = false;
 };
 
 }  // namespace
@@ -158,27 +176,24 @@ int RunDownloadCommand(const CommandContext& context) {
 
   const auto snapshot = std::make_shared<const Book>(std::move(*book));
   const bool terminal = &context.err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
-  Progress progress(context, *snapshot, ticked, terminal);
+  std::atomic<long> pages{0};
   const Fetcher countingFetch = [&](const std::string& url) {
-    progress.CountPage();
+    ++pages;
     return context.fetch(url);
   };
-
-  DownloadReport report;
   DownloadManager manager(controls, countingFetch, folders);
-  manager.SetChapterHandler([&](int row, ChapterOutcome outcome) {
-    progress.ChapterFinished(row, outcome);
-    progress.Wake();
-  });
+  Progress progress(context, manager, *snapshot, ticked, terminal, pages);
+  DownloadReport report;
+  manager.SetChapterHandler([&](int row, ChapterOutcome outcome) { progress.ChapterFinished(row, outcome); });
   manager.SetCompletionHandler([&](const DownloadReport& finished) {
     report = finished;
-    progress.Wake();
+    progress.DownloadFinished();
   });
   if (!manager.StartDownload(snapshot)) {
     context.err << "lekto-cli: the download could not be started\n";
     return kExitNothingFound;
   }
-  progress.DrawUntilDone(manager);
+  progress.DrawUntilDone();
   manager.Wait();
 
   for (int row : report.EmptyRows()) {
