@@ -31,6 +31,9 @@ void MainWindow::StartDownload() {
   // A download still running keeps its temp folder and its workers; the click is refused.
   if (!downloads_->StartDownload(book_)) return;
   button4_->setText(QStringLiteral("下载中"));
+  // The rows stay as they are until the download ends: its workers' states land on them by number.
+  button1_->setEnabled(false);
+  button9_->setEnabled(false);
   // The tick shows the running workers; after an automatic merge stopped it, a later download restarts it.
   if (!timer1_->isActive()) timer1_->start(kProgressIntervalMs);
 }
@@ -41,6 +44,8 @@ void MainWindow::ProgressTick() {
 
 void MainWindow::FinishDownload(const DownloadReport& report) {
   button4_->setText(QStringLiteral("下载"));
+  button1_->setEnabled(true);
+  button9_->setEnabled(true);
   ProgressTick();
   timer1_->stop();
   if (report.cancelled) return;

@@ -185,6 +185,8 @@ class WindowDownloadTest : public QObject {
     server_.SetDelay(300);
     ClickButton(*window_, "按钮4");
     QVERIFY(window_->DownloadRunning());
+    QVERIFY(!Button(*window_, "按钮1")->isEnabled());
+    QVERIFY(!Button(*window_, "按钮9")->isEnabled());
     ClickButton(*window_, "按钮9");
     ParseAddress(*window_, QString::fromStdString(server_.HttpUrl("/novel/index.html")));
     QCOMPARE(ColumnTexts(ChapterList(*window_), 1).first(), DemoChapters()[0].title);
@@ -192,6 +194,8 @@ class WindowDownloadTest : public QObject {
     ClickButton(*window_, "按钮4");
     WaitForDownload();
     QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+    QVERIFY(Button(*window_, "按钮1")->isEnabled());
+    QVERIFY(Button(*window_, "按钮9")->isEnabled());
   }
 
   void closingTheWindowDuringADownloadEndsCleanly() {
