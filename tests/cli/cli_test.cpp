@@ -3,6 +3,7 @@
 #include "cli/cli.h"
 
 #include "cli/cli_controls.h"
+#include "tests/cli/cli_test_support.h"
 #include "text/text_codec.h"
 
 #include "support/test_server.h"
@@ -18,28 +19,12 @@ namespace lekto::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using clitest::Lines;
+using clitest::Outcome;
+using clitest::RunCaptured;
 using testsupport::TestServer;
 
 const std::string kCorpus = LEKTO_CORPUS_DIR;
-
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Outcome RunCaptured(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 // The first `count` CJK characters of UTF-8 `text`: how MANIFEST.tsv describes a chapter's start.
 std::string FirstCjk(const std::string& text, std::size_t count) {
