@@ -1,5 +1,7 @@
 #include "download/book_assembler.h"
 
+#include "text/text_codec.h"
+
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <unistd.h>
@@ -8,11 +10,8 @@
 #include <cerrno>
 #include <fstream>
 #include <iterator>
-#include <limits>
 #include <string>
 #include <system_error>
-
-#include "text/text_codec.h"
 
 namespace lekto {
 

@@ -1,11 +1,11 @@
 #include "download/download_manager.h"
 
+#include "chapter/chapter_pipeline.h"
+
 #include <algorithm>
 #include <exception>
 #include <system_error>
 #include <utility>
-
-#include "chapter/chapter_pipeline.h"
 
 namespace lekto {
 

@@ -6,6 +6,8 @@
 //   SITE_FOLDER is served at /; TOC_PATH is the table of contents' path under it. Without arguments: the lekto-cli
 //   of this build and the fixture site's /big1000/index.html. The chapter URLs curl fetches are read from
 //   lekto-cli's own `toc` listing, so both fetch exactly the same pages.
+#include "support/test_server.h"
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -18,8 +20,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include "support/test_server.h"
 
 namespace {
 

@@ -1,5 +1,8 @@
 #include "download/book_assembler.h"
 
+#include "download/work_folders.h"
+#include "text/text_codec.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -10,9 +13,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include "download/work_folders.h"
-#include "text/text_codec.h"
 
 namespace lekto {
 namespace {

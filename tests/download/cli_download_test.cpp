@@ -1,5 +1,10 @@
 // `lekto-cli download` in-process, its output captured, against the fixture site on the real local test server:
 // the table of contents is parsed, the chosen rows downloaded and merged, exactly as the window would.
+#include "cli/cli.h"
+#include "fixture_book.h"
+#include "support/test_server.h"
+#include "text/text_codec.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -8,11 +13,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "cli/cli.h"
-#include "fixture_book.h"
-#include "support/test_server.h"
-#include "text/text_codec.h"
 
 namespace lekto {
 namespace {

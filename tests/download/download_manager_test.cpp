@@ -2,26 +2,24 @@
 // web request through the chapter pipeline, written to the temp folder and merged into the book.
 #include "download/download_manager.h"
 
+#include "download/book_assembler.h"
+#include "download/work_folders.h"
+#include "fixture_book.h"
+#include "support/test_server.h"
+#include "text/text_codec.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "download/book_assembler.h"
-#include "download/work_folders.h"
-#include "fixture_book.h"
-#include "support/test_server.h"
-#include "text/text_codec.h"
 
 namespace lekto {
 namespace {

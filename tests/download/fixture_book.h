@@ -2,6 +2,10 @@
 // The fixture novel site's big books (tests/fixtures/README.md): /bigN/index.html lists N one-page chapters
 // /bigN/1.html ... and expected/bigN/ holds the rows (rows.tsv: title TAB path, UTF-8) and each row's chapter
 // text in GBK (R.txt, without the final line break the chapter file adds).
+#include "chapter/book.h"
+#include "support/test_server.h"
+#include "text/text_codec.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,10 +15,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-
-#include "chapter/book.h"
-#include "support/test_server.h"
-#include "text/text_codec.h"
 
 namespace lekto::testsupport {
 
