@@ -36,7 +36,12 @@ DownloadManager::DownloadManager(Controls& controls, Fetcher fetch, WorkFolders 
     : controls_(controls),
       fetch_(std::move(fetch)),
       folders_(std::move(folders)),
-      workerLimit_(std::max(1, workerLimit)) {}
+      workerLimit_(std::max(1, workerLimit)) {
+  // Never more entries than running workers: with the room taken now, a worker's last act cannot fail to
+  // allocate and skip its decrement.
+  workers_.reserve(static_cast<std::size_t>(workerLimit_));
+  finishedRows_.reserve(static_cast<std::size_t>(workerLimit_));
+}
 
 DownloadManager::~DownloadManager() {
   Cancel();
