@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <sstream>
 
 #include "http/cookies.h"
@@ -21,6 +22,8 @@ namespace text = lekto::text;
 // Response header blocks that do not fit are replaced by this many spaces, and yield no cookies.
 constexpr std::size_t kHeaderCapacity = 5000;
 constexpr long kMaxRedirects = 20;
+// More response header bytes than any real site sends, redirects included; past this the transfer is given up.
+constexpr curl_off_t kMaxHeaderBytes = 1 << 20;
 // Larger reads than libcurl's 16 KB default: fewer system calls and callbacks on big bodies.
 constexpr long kReceiveBuffer = 128 * 1024;
 
@@ -50,20 +53,27 @@ struct Exchange {
   std::chrono::milliseconds lowSpeedWindow{0};
   std::chrono::steady_clock::time_point windowStart = std::chrono::steady_clock::now();
   curl_off_t bytesAtWindowStart = 0;
+  curl_off_t lastSeen = 0;     // libcurl's latest count of body bytes both ways
+  curl_off_t moved = 0;        // body bytes both ways, over every request of a redirect chain
+  curl_off_t headerBytes = 0;  // response header bytes, every response included
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* exchange = static_cast<Exchange*>(user);
   const size_t n = size * count;
   if (exchange->body.size() + n > exchange->maxBody) return 0;  // aborts the transfer
-  if (exchange->body.empty()) {
-    // Room for the whole body at once when its length is announced, instead of growing step by step.
-    curl_off_t length = -1;
-    if (curl_easy_getinfo(exchange->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0) {
-      exchange->body.reserve(std::min(static_cast<std::size_t>(length), exchange->maxBody));
+  try {
+    if (exchange->body.empty()) {
+      // Room for the whole body at once when its length is announced, instead of growing step by step.
+      curl_off_t length = -1;
+      if (curl_easy_getinfo(exchange->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0) {
+        exchange->body.reserve(std::min(static_cast<std::size_t>(length), exchange->maxBody));
+      }
     }
+    exchange->body.append(data, n);
+  } catch (const std::bad_alloc&) {  // must not unwind through libcurl
+    return 0;
   }
-  exchange->body.append(data, n);
   return n;
 }
 
@@ -72,13 +82,21 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 // stalled TLS handshake, where nothing has moved at all.
 int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
   auto* exchange = static_cast<Exchange*>(user);
+  // libcurl counts from zero again for each request of a redirect chain; keep one running total.
+  const curl_off_t seen = downloaded + uploaded;
+  if (seen < exchange->lastSeen) exchange->lastSeen = 0;
+  exchange->moved += seen - exchange->lastSeen;
+  exchange->lastSeen = seen;
+  const curl_off_t total = exchange->moved + exchange->headerBytes;
+
   const auto now = std::chrono::steady_clock::now();
   const auto elapsed = now - exchange->windowStart;
   if (elapsed < exchange->lowSpeedWindow) return 0;
-  const curl_off_t moved = downloaded + uploaded - exchange->bytesAtWindowStart;
-  if (moved < std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()) return 1;  // aborts
+  if (total - exchange->bytesAtWindowStart < std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()) {
+    return 1;  // aborts the transfer
+  }
   exchange->windowStart = now;
-  exchange->bytesAtWindowStart = downloaded + uploaded;
+  exchange->bytesAtWindowStart = total;
   return 0;
 }
 
@@ -93,6 +111,8 @@ bool IsInterimResponse(std::string_view block) {
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto* exchange = static_cast<Exchange*>(user);
   const size_t n = size * count;
+  exchange->headerBytes += static_cast<curl_off_t>(n);
+  if (exchange->headerBytes > kMaxHeaderBytes) return 0;  // an endless header stream: give up
   std::string_view line(data, n);
   if (line.starts_with("HTTP/")) {
     exchange->headers.clear();
@@ -100,7 +120,12 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   }
   if (!exchange->headersComplete) {  // trailers after a chunked body are not part of the block
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    exchange->headers.append(line).append("\r\n");
+    // Past the capacity the block is replaced by spaces anyway; keeping one more line than fits is enough.
+    try {
+      if (exchange->headers.size() < kHeaderCapacity) exchange->headers.append(line).append("\r\n");
+    } catch (const std::bad_alloc&) {  // must not unwind through libcurl
+      return 0;
+    }
     exchange->headersComplete = line.empty();
     if (exchange->headersComplete && exchange->stopAfterHeaders && !IsInterimResponse(exchange->headers)) {
       exchange->stoppedAfterHeaders = true;
