@@ -1,11 +1,11 @@
 #include "chapter/body_cleanup.h"
 
-#include <cstddef>
-#include <utility>
-
 #include "regex/regex_engine.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
+
+#include <cstddef>
+#include <utility>
 
 namespace lekto {
 

@@ -1,9 +1,9 @@
 #include "chapter/body_location.h"
 
-#include <cstddef>
-
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
+
+#include <cstddef>
 
 namespace lekto {
 

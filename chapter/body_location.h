@@ -2,11 +2,11 @@
 // The first half of turning a chapter page into text: fetching it, deciding how to decode it, the optional
 // pre-processing, and finding the element that holds the chapter body. The body is found statistically: of
 // all div and span elements, the one holding the most Chinese characters wins.
-#include <string>
-#include <string_view>
-
 #include "chapter/book.h"
 #include "chapter/controls.h"
+
+#include <string>
+#include <string_view>
 
 namespace lekto {
 

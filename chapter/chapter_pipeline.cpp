@@ -1,17 +1,17 @@
 #include "chapter/chapter_pipeline.h"
 
-#include <unistd.h>
-
-#include <atomic>
-#include <fstream>
-#include <system_error>
-
 #include "chapter/body_cleanup.h"
 #include "chapter/body_location.h"
 #include "chapter/page_loop.h"
 #include "chapter/special_site.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <system_error>
 
 namespace lekto {
 

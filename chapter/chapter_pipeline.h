@@ -2,12 +2,12 @@
 // The pipeline both the chapter viewer and the download workers run for one row: first page (fetch, charset,
 // decode, pre-process), the special site or the page loop, cleanup, the user's filters, the title line, and
 // the chapter file.
+#include "chapter/book.h"
+#include "chapter/controls.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
-
-#include "chapter/book.h"
-#include "chapter/controls.h"
 
 namespace lekto {
 

@@ -1,13 +1,13 @@
 #include "chapter/page_loop.h"
 
-#include <algorithm>
-#include <utility>
-
 #include "chapter/body_location.h"
 #include "chapter/link_resolution.h"
 #include "regex/regex_engine.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
+
+#include <algorithm>
+#include <utility>
 
 namespace lekto {
 

@@ -1,11 +1,11 @@
 #pragma once
 // Multi-page chapters: following "下一页" (and "下一章" links that continue the same chapter) from page to page
 // and joining the body of every page.
+#include "chapter/chapter_pipeline.h"
+
 #include <set>
 #include <string>
 #include <string_view>
-
-#include "chapter/chapter_pipeline.h"
 
 namespace lekto {
 

@@ -1,10 +1,10 @@
 #pragma once
 // One site gets its own extraction: its chapter body is the element with id "content", its continuation pages
 // are linked with "下一页" and always UTF-8, and it pads the body with markers that are removed here.
+#include "chapter/chapter_pipeline.h"
+
 #include <string>
 #include <string_view>
-
-#include "chapter/chapter_pipeline.h"
 
 namespace lekto {
 

@@ -1,5 +1,10 @@
 // The chapter pipeline on one core, pages served from memory: decoding, the body pick, cleanup and filters.
 // Throughput counts the bytes of the pages fetched.
+#include "chapter/body_cleanup.h"
+#include "chapter/body_location.h"
+#include "chapter/chapter_pipeline.h"
+#include "text/text_codec.h"
+
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -7,11 +12,6 @@
 #include <map>
 #include <sstream>
 #include <string>
-
-#include "chapter/body_cleanup.h"
-#include "chapter/body_location.h"
-#include "chapter/chapter_pipeline.h"
-#include "text/text_codec.h"
 
 namespace lekto {
 namespace {

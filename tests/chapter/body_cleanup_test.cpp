@@ -1,14 +1,14 @@
 #include "chapter/body_cleanup.h"
 
+#include "regex/regex_engine.h"
+#include "text/text_codec.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "regex/regex_engine.h"
-#include "text/text_codec.h"
 
 namespace lekto {
 namespace {

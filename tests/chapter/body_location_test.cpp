@@ -1,15 +1,15 @@
 #include "chapter/body_location.h"
 
+#include "regex/regex_engine.h"
+#include "support/fake_controls.h"
+#include "text/text_codec.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "regex/regex_engine.h"
-#include "support/fake_controls.h"
-#include "text/text_codec.h"
 
 namespace lekto {
 namespace {

@@ -1,18 +1,18 @@
 // The pipeline on pages saved from real novel sites: each chapter's text must begin with the body a reader
 // sees (the first 30 Chinese characters named in MANIFEST.tsv).
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <map>
-#include <sstream>
-#include <string>
-
 #include "chapter/chapter_pipeline.h"
 #include "site_test_support.h"
 #include "support/fake_controls.h"
 #include "support/test_server.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
 
 namespace lekto::chaptertest {
 namespace {

@@ -1,5 +1,12 @@
 #include "chapter/chapter_pipeline.h"
 
+#include "chapter/page_loop.h"
+#include "regex/regex_engine.h"
+#include "site_test_support.h"
+#include "support/fake_controls.h"
+#include "text/gbk_text.h"
+#include "text/text_codec.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,13 +14,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include "chapter/page_loop.h"
-#include "regex/regex_engine.h"
-#include "site_test_support.h"
-#include "support/fake_controls.h"
-#include "text/gbk_text.h"
-#include "text/text_codec.h"
 
 namespace lekto::chaptertest {
 namespace {

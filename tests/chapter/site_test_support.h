@@ -1,6 +1,10 @@
 #pragma once
 // What the chapter tests against a served site share: the generated fixture site on a real local server,
 // books built from its row lists, the expected texts, and a temporary folder.
+#include "chapter/book.h"
+#include "support/test_server.h"
+#include "text/text_codec.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,10 +14,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "chapter/book.h"
-#include "support/test_server.h"
-#include "text/text_codec.h"
 
 namespace lekto::chaptertest {
 

@@ -1,13 +1,13 @@
 #pragma once
 // FakeControls: the window's state for tests, as plain settable fields behind a mutex, so download workers may
 // read it while the test thread changes it. Row states written by the core are recorded. Texts are GBK.
+#include "chapter/controls.h"
+
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
 #include <utility>
-
-#include "chapter/controls.h"
 
 namespace lekto::testsupport {
 
