@@ -5,6 +5,7 @@
 #include "download/book_assembler.h"
 #include "download/work_folders.h"
 #include "fixture_book.h"
+#include "support/fake_controls.h"
 #include "support/test_server.h"
 #include "text/text_codec.h"
 
@@ -14,7 +15,6 @@
 #include <algorithm>
 #include <condition_variable>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -33,44 +33,12 @@ using testsupport::ReadBytes;
 using testsupport::SameBytes;
 using testsupport::WriteBytes;
 
-// Check marks and row states as the window keeps them, safe to use from the workers.
-class TestControls final : public Controls {
- public:
-  // `address`: the table-of-contents address, as the address box holds it. The first `ticked` rows are checked.
-  TestControls(int rows, std::string address, int ticked) : address_(std::move(address)), checked_(rows, false) {
-    std::fill(checked_.begin(), checked_.begin() + ticked, true);
-  }
+using testsupport::FakeControls;
 
-  std::string Address() const override { return address_; }
-  bool Transcode() const override { return false; }
-  bool Preprocess() const override { return false; }
-  bool FiltersEnabled() const override { return false; }
-  std::string FilterRules() const override { return ""; }
-  bool RowChecked(int row) const override {
-    std::lock_guard lock(mutex_);
-    return row >= 0 && row < static_cast<int>(checked_.size()) && checked_[row];
-  }
-  void SetRowState(int row, const std::string& state) override {
-    std::lock_guard lock(mutex_);
-    states_[row] = state;
-  }
-
-  void Check(int row, bool checked) {
-    std::lock_guard lock(mutex_);
-    checked_[row] = checked;
-  }
-  std::string State(int row) const {
-    std::lock_guard lock(mutex_);
-    auto it = states_.find(row);
-    return it == states_.end() ? "" : it->second;
-  }
-
- private:
-  const std::string address_;
-  mutable std::mutex mutex_;
-  std::vector<bool> checked_;
-  std::map<int, std::string> states_;
-};
+// Ticks rows [first, last) of `rows` and unticks the others.
+void TickOnly(FakeControls& controls, int rows, int first, int last) {
+  for (int row = 0; row < rows; ++row) controls.SetRowChecked(row, row >= first && row < last);
+}
 
 // Holds every request that passes it until opened, and counts the requests waiting.
 class Gate {
@@ -152,9 +120,9 @@ TEST_F(DownloadManagerTest, BookHoldsTickedChaptersInRowOrderDespiteRandomDelays
   fs::remove(root_ / "big200" / "5.html");
   server_.ServeStatic("/big200/", (root_ / "big200").string());
   auto book = MakeBook("big200");
-  TestControls controls(kRows, TocAddress("big200"), kRows);
-  controls.Check(2, false);
-  controls.Check(7, false);
+  FakeControls controls(TocAddress("big200"));
+  controls.SetRowChecked(2, false);
+  controls.SetRowChecked(7, false);
   server_.SetRandomDelay(0, 10);
 
   std::mutex seenMutex;
@@ -181,9 +149,9 @@ TEST_F(DownloadManagerTest, BookHoldsTickedChaptersInRowOrderDespiteRandomDelays
   EXPECT_EQ(report.EmptyRows(), std::vector<int>{4});
   EXPECT_EQ(report.outcomes[2], ChapterOutcome::kUnticked);
   EXPECT_FALSE(fs::exists(folders_.temp / "3.txt"));
-  EXPECT_EQ(controls.State(0), Gbk(u8"下载完成"));
-  EXPECT_EQ(controls.State(4), "");
-  EXPECT_EQ(controls.State(7), "");
+  EXPECT_EQ(controls.RowState(0), Gbk(u8"下载完成"));
+  EXPECT_EQ(controls.RowState(4), "");
+  EXPECT_EQ(controls.RowState(7), "");
   // The reporting worker is itself still counted; nobody ever sees more than six.
   EXPECT_GE(fewestRunning, 1);
   EXPECT_LE(mostRunning, DownloadManager::kWorkerLimit);
@@ -202,7 +170,7 @@ TEST_F(DownloadManagerTest, ReversedListGivesReversedBook) {
   auto book = MakeBook("big200");
   std::reverse(book->chapterTitles.begin(), book->chapterTitles.end());
   std::reverse(book->chapterLinks.begin(), book->chapterLinks.end());
-  TestControls controls(200, TocAddress("big200"), 200);
+  FakeControls controls(TocAddress("big200"));
   DownloadManager manager(controls, DefaultFetcher(), folders_);
   const DownloadReport report = Download(manager, book);
 
@@ -215,8 +183,8 @@ TEST_F(DownloadManagerTest, ReversedListGivesReversedBook) {
 
 TEST_F(DownloadManagerTest, OnlyTheLastTenOfAThousandRowsTicked) {
   constexpr int kRows = 1000;
-  TestControls controls(kRows, TocAddress("big1000"), 0);
-  for (int row = kRows - 10; row < kRows; ++row) controls.Check(row, true);
+  FakeControls controls(TocAddress("big1000"));
+  TickOnly(controls, kRows, kRows - 10, kRows);
   DownloadManager manager(controls, DefaultFetcher(), folders_);
   const DownloadReport report = Download(manager, MakeBook("big1000"));
 
@@ -237,7 +205,8 @@ TEST_F(DownloadManagerTest, OnlyTheLastTenOfAThousandRowsTicked) {
 // download completes as if nothing had happened.
 TEST_F(DownloadManagerTest, SecondDownloadWhileOneRunsIsRefused) {
   constexpr int kTicked = 20;
-  TestControls controls(200, TocAddress("big200"), kTicked);
+  FakeControls controls(TocAddress("big200"));
+  TickOnly(controls, 200, 0, kTicked);
   Gate gate;
   const Fetcher plain = DefaultFetcher();
   const Fetcher gated = [&](const std::string& url) {
@@ -278,7 +247,8 @@ TEST_F(DownloadManagerTest, SecondDownloadWhileOneRunsIsRefused) {
 // no book is written, and the completion handler hears of the cancellation.
 TEST_F(DownloadManagerTest, DestroyingTheManagerStopsAfterTheCurrentRequests) {
   constexpr int kTicked = 30;
-  TestControls controls(200, TocAddress("big200"), kTicked);
+  FakeControls controls(TocAddress("big200"));
+  TickOnly(controls, 200, 0, kTicked);
   Gate gate;
   const Fetcher plain = DefaultFetcher();
   const Fetcher gated = [&](const std::string& url) {
@@ -303,7 +273,7 @@ TEST_F(DownloadManagerTest, DestroyingTheManagerStopsAfterTheCurrentRequests) {
 }
 
 TEST_F(DownloadManagerTest, EmptyListFinishesAtOnceWithoutABook) {
-  TestControls controls(0, TocAddress("big200"), 0);
+  FakeControls controls(TocAddress("big200"));
   fs::create_directories(folders_.temp);
   WriteBytes(folders_.temp / "1.txt", "from the viewer");
   DownloadManager manager(controls, DefaultFetcher(), folders_);
@@ -324,7 +294,7 @@ TEST_F(DownloadManagerTest, DownloadThatWritesNothingKeepsTheOldBook) {
   book->chapterLinks.assign(3, server_.HttpUrl("/status/404"));
   fs::create_directories(folders_.work);
   WriteBytes(folders_.work / "长卷200.txt", "the good old book");
-  TestControls controls(3, TocAddress("big200"), 3);
+  FakeControls controls(TocAddress("big200"));
   DownloadManager manager(controls, DefaultFetcher(), folders_);
   const DownloadReport report = Download(manager, book);
   EXPECT_FALSE(report.merged);
@@ -333,7 +303,8 @@ TEST_F(DownloadManagerTest, DownloadThatWritesNothingKeepsTheOldBook) {
 }
 
 TEST_F(DownloadManagerTest, TitleThatTriesToLeaveTheFolderLandsInside) {
-  TestControls controls(200, TocAddress("big200"), 2);
+  FakeControls controls(TocAddress("big200"));
+  TickOnly(controls, 200, 0, 2);
   DownloadManager manager(controls, DefaultFetcher(), folders_);
   const DownloadReport report = Download(manager, MakeBook("big200", "../../../escaped"));
   EXPECT_TRUE(report.merge.written);
