@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -108,6 +110,44 @@ TEST(FilterChapterLinks, ThreeEntriesNeverReadOutsideTheList) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.lengths));
     EXPECT_EQ(Filtered(WithLengths(c.lengths)), c.kept);
+  }
+}
+
+// The filter word for word as the rule reads: linear searches of the output, insertion at its front.
+Entries ReferenceFilter(const Entries& in) {
+  Entries out;
+  const std::size_t n = in.links.size();
+  if (n < 3) return out;
+  const std::size_t m = n / 2;
+  const auto len = [&](std::size_t k) { return static_cast<long>(in.links[k - 1].size()); };
+  const bool regular = (m < 2 || len(m) - len(m - 1) <= 1) && len(m + 1) - len(m) <= 1;
+  for (std::size_t k = n; k >= 1; --k) {
+    const bool linkSeen = std::find(out.links.begin(), out.links.end(), in.links[k - 1]) != out.links.end();
+    const bool titleSeen = std::find(out.titles.begin(), out.titles.end(), in.titles[k - 1]) != out.titles.end();
+    if (linkSeen || titleSeen || (regular && std::labs(len(k) - len(m)) > 3)) continue;
+    out.titles.insert(out.titles.begin(), in.titles[k - 1]);
+    out.links.insert(out.links.begin(), in.links[k - 1]);
+  }
+  return out;
+}
+
+TEST(FilterChapterLinks, SameResultAsTheRuleReadLiterally) {
+  std::mt19937 random(20261208);  // fixed: the same lists on every run
+  for (int round = 0; round < 2000; ++round) {
+    Entries entries;
+    const int n = std::uniform_int_distribution<int>(0, 40)(random);
+    for (int i = 0; i < n; ++i) {
+      // Small pools make repeated links and titles common; lengths cluster around 30 with outliers.
+      const int link = std::uniform_int_distribution<int>(0, 30)(random);
+      const int title = std::uniform_int_distribution<int>(0, 30)(random);
+      const std::size_t length = link % 7 == 0 ? 10 + link : 28 + link % 5;
+      entries.Add("t" + std::to_string(title), LinkOfLength(link, length));
+    }
+    Entries fast = entries;
+    FilterChapterLinks(fast.titles, fast.links);
+    const Entries reference = ReferenceFilter(entries);
+    ASSERT_EQ(fast.titles, reference.titles) << "round " << round;
+    ASSERT_EQ(fast.links, reference.links) << "round " << round;
   }
 }
 
