@@ -38,6 +38,7 @@ class MainWindow final : public QWidget {
   const Book& CurrentBook() const { return *book_; }
   int CurrentRow() const { return currentRow_; }
   int FilterBoxCaret() const { return filterBoxCaret_; }
+  const Controls& CoreControls() const { return controls_; }
   bool DownloadRunning() const;
 
  protected:

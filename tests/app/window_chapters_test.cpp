@@ -5,6 +5,7 @@
 #include "support/test_server.h"
 #include "window_driver.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -158,6 +159,44 @@ class WindowChaptersTest : public QObject {
     QCOMPARE(Label(*window_, "标签2")->text(), reversed[2] + QStringLiteral("--加载完毕！"));
     ClickButton(*window_, "按钮9");
     QCOMPARE(ColumnTexts(list, 1), DemoTitles());
+  }
+
+  void userFiltersApplyToTheViewer() {
+    Parse();
+    Click(Find<QCheckBox>(*window_, "选择框1"));
+    QPlainTextEdit* rules = FilterBox(*window_);
+    QTest::mouseDClick(rules->viewport(), Qt::LeftButton);
+    TypeText(rules, QStringLiteral("林默"));
+    QTest::keyClick(rules, Qt::Key_Return);
+    TypeText(rules, QStringLiteral("油灯.*?书"));
+    DoubleClickRow(ChapterList(*window_), 1);
+    const QString shown = ContentBox(*window_)->toPlainText();
+    QVERIFY2(!shown.contains(QStringLiteral("林默")) && !shown.contains(QStringLiteral("油灯")), qPrintable(shown));
+    QVERIFY(shown.contains(QStringLiteral("入夜之后下起了雨")));
+
+    // Switched off again, the same rules delete nothing.
+    Click(Find<QCheckBox>(*window_, "选择框1"));
+    DoubleClickRow(ChapterList(*window_), 1);
+    QVERIFY(ContentBox(*window_)->toPlainText().contains(QStringLiteral("林默点起油灯")));
+  }
+
+  void switchesAndBoxesReachTheCoreAsGbk() {
+    const Controls& core = window_->CoreControls();
+    QVERIFY(!core.Transcode() && !core.Preprocess() && !core.FiltersEnabled());
+    Click(Find<QCheckBox>(*window_, "选择框2"));
+    Click(Find<QCheckBox>(*window_, "选择框3"));
+    Click(Find<QCheckBox>(*window_, "选择框1"));
+    QVERIFY(core.Transcode() && core.Preprocess() && core.FiltersEnabled());
+    QCOMPARE(core.FilterRules(), ToGbkLines(QStringLiteral("过滤规则1\n过滤规则2\n过滤规则3")));
+    QCOMPARE(core.FilterRules().substr(0, 9), std::string("\xB9\xFD\xC2\xCB\xB9\xE6\xD4\xF2"
+                                                          "1"));
+    QTest::keyClicks(AddressBox(*window_), QStringLiteral("http://127.0.0.1/a"));
+    QCOMPARE(core.Address(), std::string("http://127.0.0.1/a"));
+    Parse();
+    ToggleRowCheck(ChapterList(*window_), 2);
+    QVERIFY(core.RowChecked(1) && !core.RowChecked(2) && core.RowChecked(3));
+    ClickButton(*window_, "按钮6");
+    QVERIFY(!core.RowChecked(1) && core.RowChecked(2));
   }
 
   void rightClickCopiesTheLinkOfThatRow() {
