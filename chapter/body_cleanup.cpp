@@ -5,6 +5,7 @@
 #include "text/text_codec.h"
 
 #include <cstddef>
+#include <string_view>
 #include <utility>
 
 namespace lekto {
@@ -32,27 +33,11 @@ std::size_t SkipWhile(std::string_view text, std::size_t pos, Accept accept) {
   return pos;
 }
 
+// The class of the tag pattern: word characters, white space and . = - , : ; % " ' / ( ).
 bool IsTagChar(char32_t c, std::size_t /*at*/) {
-  if (c < 0x80) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_') return true;
-    switch (c) {
-      case '.':
-      case '=':
-      case '-':
-      case ',':
-      case ':':
-      case ';':
-      case '%':
-      case '"':
-      case '\'':
-      case '/':
-      case '(':
-      case ')':
-        return true;
-      default:
-        break;
-    }
-  }
+  constexpr std::string_view kMarks = ".=-,:;%\"'/()";
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_') return true;
+  if (c < 0x80 && kMarks.find(static_cast<char>(c)) != std::string_view::npos) return true;
   return IsEcmaSpace(c);
 }
 
@@ -87,11 +72,16 @@ std::string CollapseBlankLines(std::string_view text) {
   std::size_t copied = 0;
   for (std::size_t lf = text.find('\n'); lf != std::string_view::npos; lf = text.find('\n', lf + 1)) {
     std::size_t lastCr = std::string_view::npos;
-    SkipWhile(text, lf + 1, [&lastCr](char32_t c, std::size_t at) {
+    const std::size_t runEnd = SkipWhile(text, lf + 1, [&lastCr](char32_t c, std::size_t at) {
       if (c == '\r') lastCr = at;
       return IsEcmaSpace(c);
     });
-    if (lastCr == std::string_view::npos) continue;
+    if (lastCr == std::string_view::npos) {
+      // The line feeds inside this run see the same run without a carriage return: none of them matches, and
+      // skipping them keeps a long run of bare line feeds from being scanned once per line feed.
+      lf = runEnd - 1;
+      continue;
+    }
     out.append(text.substr(copied, lf - copied));
     copied = lastCr + 1;
     lf = lastCr;

@@ -17,13 +17,15 @@ namespace {
 // Between "href=" and that ">" the pattern admits no angle bracket, and after the marker nothing but text up to
 // "</a>", so every match lies between the last angle bracket before a marker and the "</a>" after it. Running
 // the pattern over those few bytes instead of the whole page gives the same first match without converting
-// megabytes for the regex engine.
+// megabytes for the regex engine, and the windows of successive markers never overlap.
 std::string FirstLinkGroup(std::string_view page, std::string_view marker, std::string_view pattern) {
   for (std::size_t at = page.find(marker); at != std::string_view::npos; at = page.find(marker, at + 1)) {
     const std::size_t before = at == 0 ? std::string_view::npos : page.find_last_of("<>", at - 1);
     const std::size_t start = before == std::string_view::npos ? 0 : before + 1;
-    const std::size_t close = page.find('<', at + marker.size());
-    const std::size_t end = close == std::string_view::npos ? page.size() : std::min(page.size(), close + 4);
+    // After the marker the anchor text runs to "</a>": the first angle bracket must open it.
+    const std::size_t close = page.find_first_of("<>", at + marker.size());
+    if (close == std::string_view::npos || page[close] != '<') continue;
+    const std::size_t end = std::min(page.size(), close + 4);
     RegexEngine engine;
     engine.Compile(pattern, page.substr(start, end - start));
     if (engine.MatchCount() > 0) return engine.GroupText(1, 1);

@@ -134,6 +134,12 @@ TEST(CleanupScanners, AgreeWithTheirPatternsOnGeneratedTexts) {
   }
 }
 
+TEST(CollapseBlankLines, LongRunsOfBareLineFeedsAreOnePass) {
+  // A rescan of the run from every line feed would take hours.
+  const std::string text = "a" + std::string(2'000'000, '\n') + "b\r\n\r\nc";
+  EXPECT_EQ(CollapseBlankLines(text), "a" + std::string(2'000'000, '\n') + "b\r\nc");
+}
+
 struct FilterCase {
   const char* name;
   std::string rules;
