@@ -9,7 +9,7 @@ namespace lekto::http::detail {
 namespace {
 
 // Idle handles kept per pool; more than the six download workers plus the window's thread ever use at once.
-constexpr std::size_t kMaxIdleHandles = 16;
+constexpr std::size_t kMaxIdleHandles = 8;
 
 // Everything libcurl needs process-wide. Created on first use and never destroyed: download threads may still
 // be running when the process ends, and must not find the store gone.

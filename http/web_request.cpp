@@ -1,18 +1,20 @@
 #include "http/web_request.h"
 
-#include <algorithm>
-#include <chrono>
-#include <fstream>
-#include <memory>
-#include <mutex>
-#include <new>
-#include <sstream>
-
 #include "http/cookies.h"
 #include "http/curl_handles.h"
 #include "http/url.h"
 #include "http/web_request_testing.h"
 #include "text/gbk_text.h"
+
+#include <sys/mman.h>
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <sstream>
 
 namespace lekto::http {
 namespace {
@@ -25,7 +27,7 @@ constexpr long kMaxRedirects = 20;
 // More response header bytes than any real site sends, redirects included; past this the transfer is given up.
 constexpr curl_off_t kMaxHeaderBytes = 1 << 20;
 // Larger reads than libcurl's 16 KB default: fewer system calls and callbacks on big bodies.
-constexpr long kReceiveBuffer = 128 * 1024;
+constexpr long kReceiveBuffer = 256 * 1024;
 
 struct Settings {
   std::mutex mutex;
@@ -58,6 +60,17 @@ struct Exchange {
   curl_off_t headerBytes = 0;  // response header bytes, every response included
 };
 
+// Faulting in a fresh multi-megabyte buffer page by page costs more than receiving into it; huge pages cut
+// the number of faults by 512.
+void AdviseHugePages(std::string& buffer) {
+  constexpr std::uintptr_t kHuge = 2u << 20;
+  if (buffer.capacity() < 4 * kHuge) return;
+  const auto begin = reinterpret_cast<std::uintptr_t>(buffer.data());
+  const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
+  const std::uintptr_t last = (begin + buffer.capacity()) & ~(kHuge - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* exchange = static_cast<Exchange*>(user);
   const size_t n = size * count;
@@ -68,6 +81,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
       curl_off_t length = -1;
       if (curl_easy_getinfo(exchange->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0) {
         exchange->body.reserve(std::min(static_cast<std::size_t>(length), exchange->maxBody));
+        AdviseHugePages(exchange->body);
       }
     }
     exchange->body.append(data, n);

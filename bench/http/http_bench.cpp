@@ -2,6 +2,10 @@
 //   - 1000 small GETs from 6 threads, connections reused and not;
 //   - one 100 MB body.
 // Each figure is the median of five rounds. Prints a table; exits non-zero when a body comes back wrong.
+#include "http/web_request.h"
+#include "http/web_request_testing.h"
+#include "support/test_server.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -12,10 +16,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "http/web_request.h"
-#include "http/web_request_testing.h"
-#include "support/test_server.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 // WebRequest against the real local test server: what goes out on the wire, what comes back, and how every
 // in-out parameter ends up.
 #include "http/web_request.h"
+#include "http/web_request_testing.h"
+#include "support/test_server.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -8,9 +10,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <thread>
-
-#include "http/web_request_testing.h"
-#include "support/test_server.h"
 
 namespace lekto::http {
 namespace {
