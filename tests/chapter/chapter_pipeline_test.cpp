@@ -219,6 +219,18 @@ TEST_F(PipelineTest, FiltersRunOnlyWhenEnabledAndABrokenRuleLosesNothing) {
   EXPECT_EQ(Text(book, 0, ChapterMode::kViewer), book.chapterTitles[0] + kCrLf);
 }
 
+TEST(BuildChapterText, TitleGoesInFrontOnlyWhenTheTextLacksIt) {
+  const std::string page = Gbk(u8"<div id=\"content\">正文开始，第1章在此，正文结束</div>");
+  const Fetcher fetch = [&page](const std::string&) { return page; };
+  FakeControls controls;
+  Book book;
+  book.chapterTitles = {Gbk(u8"第1章"), Gbk(u8"第2章")};
+  book.chapterLinks = {"http://h/1.html", "http://h/2.html"};
+  const ChapterJob job{book, controls, fetch};
+  EXPECT_EQ(BuildChapterText(0, job, ChapterMode::kDownload), Gbk(u8"正文开始，第1章在此，正文结束"));
+  EXPECT_EQ(BuildChapterText(1, job, ChapterMode::kDownload), Gbk(u8"第2章\r\n正文开始，第1章在此，正文结束"));
+}
+
 class DownloadChapterTest : public PipelineTest {
  protected:
   bool Download(const Book& book, int row) {
