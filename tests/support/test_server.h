@@ -54,6 +54,7 @@ class TestServer {
   int HttpPort() const { return httpPort_; }
   int HttpsPort() const { return httpsPort_; }
   // The self-signed certificate (CN and SAN 127.0.0.1, SAN localhost) every TestServer of this process uses.
+  // WebRequest trusts it after lekto::http::TrustCertificateForTests(TestServer::CertificatePath()).
   static const std::string& CertificatePath();
 
   // Serves the files under `folder` byte for byte at `urlPrefix` (e.g. "/site/").
