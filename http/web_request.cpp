@@ -197,7 +197,8 @@ std::string WebRequest(std::string_view url, std::optional<int> method, std::opt
     const bool autoMerge = autoMergeCookies.value_or(true);
     const std::string_view verb = VerbOf(method.value_or(0));
     const bool secure = IsSecureUrl(url);
-    const std::string agent = UserAgentOf(headers != nullptr ? std::string_view(*headers) : std::string_view());
+    std::string agent = UserAgentOf(headers != nullptr ? std::string_view(*headers) : std::string_view());
+    agent.resize(std::min(agent.size(), agent.find_first_of("\r\n")));  // one header line, never more
     const std::optional<std::string> address = RequestAddress(url);
     if (!address) return {};
 

@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <thread>
 
 namespace lekto::http {
@@ -108,6 +109,14 @@ TEST_F(WebRequestTest, CallerHeadersAreCompletedWrittenBackAndSentInOrder) {
   EXPECT_EQ(request.headerBlock.substr(start), expected);
   // The caller's agent line replaces the default one rather than adding a second.
   EXPECT_EQ(request.headerBlock.find("User-Agent:"), request.headerBlock.rfind("User-Agent:"));
+
+  // An agent taken from after the first colon of the whole block is cut at its line end: one line, never more.
+  Server().ClearRequests();
+  headers = "Accept: a\r\nX-user-agent: b";
+  EXPECT_EQ(WebRequest(url, std::nullopt, std::nullopt, nullptr, nullptr, &headers), "hello");
+  const std::vector<std::string> lines = Lines(OnlyRequest().headerBlock);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "User-Agent: a"), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "X-user-agent: b"), 1);
 }
 
 TEST_F(WebRequestTest, MethodsAndBodies) {
