@@ -41,6 +41,25 @@ bool IsTagChar(char32_t c, std::size_t /*at*/) {
   return IsEcmaSpace(c);
 }
 
+// True when `rule` matches only its own text: ASCII letters (in either case, as the engine matches them),
+// digits, blanks and punctuation that means nothing in a pattern, and characters that have no letter case:
+// Chinese characters, CJK punctuation and the full-width marks.
+bool IsPlainWords(std::string_view rule) {
+  static constexpr std::string_view kPlainMarks = " !\"#%&',-/:;<=>@_`~";
+  bool plain = true;
+  SkipWhile(rule, 0, [&plain](char32_t c, std::size_t) {
+    if (c < 0x80) {
+      plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              kPlainMarks.find(static_cast<char>(c)) != std::string_view::npos;
+    } else {
+      plain = (c >= 0x4E00 && c <= 0x9FA5) || (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF01 && c <= 0xFF20) ||
+              (c >= 0xFF3B && c <= 0xFF40) || (c >= 0xFF5B && c <= 0xFF65);
+    }
+    return plain;
+  });
+  return plain;
+}
+
 }  // namespace
 
 std::string CleanBody(std::string_view body) {
@@ -111,6 +130,11 @@ std::string ApplyUserFilters(std::string_view body, std::string_view rules) {
   for (const std::string& rule : text::Split(rules, "\r\n")) {
     // An empty rule matches only empty strings: it changes nothing.
     if (rule.empty()) continue;
+    // Plain words (the box's own default rules are such) are deleted without a regex run over the body.
+    if (IsPlainWords(rule)) {
+      result = text::ReplaceAll(result, rule, "", true);
+      continue;
+    }
     RegexEngine engine;
     // A rule that is no valid pattern, or that runs into the engine's limits, gives no match collection.
     // Its Replace would give the empty text and lose the chapter, so the rule is skipped instead.

@@ -140,6 +140,45 @@ TEST(CollapseBlankLines, LongRunsOfBareLineFeedsAreOnePass) {
   EXPECT_EQ(CollapseBlankLines(text), "a" + std::string(2'000'000, '\n') + "b\r\nc");
 }
 
+// Plain-word rules skip the regex engine; on well-formed GBK they must delete exactly what it deletes. (In a
+// stray lead byte followed by ASCII the two part ways: the engine reads the ASCII byte as a character of its
+// own, the program's plain replacements take the pair as one character.)
+TEST(ApplyUserFilters, PlainWordRulesDeleteWhatTheEngineDeletes) {
+  const std::vector<std::string> pieces = {"a",
+                                           "A",
+                                           "b",
+                                           "Z9",
+                                           " ",
+                                           "-",
+                                           "<",
+                                           "&",
+                                           "/",
+                                           Gbk(u8"广告"),
+                                           Gbk(u8"字"),
+                                           Gbk(u8"，"),
+                                           Gbk(u8"\u3000"),
+                                           Gbk(u8"ａ"),
+                                           Gbk(u8"Ａ"),
+                                           Gbk(u8"！"),
+                                           "\r\n",
+                                           "\t"};
+  std::mt19937 random(2026);
+  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 3);  // rules: no line breaks or stray bytes
+  std::uniform_int_distribution<std::size_t> anyPiece(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> ruleLength(1, 3);
+  std::uniform_int_distribution<int> bodyLength(0, 40);
+  for (int round = 0; round < 1500; ++round) {
+    std::string rule;
+    for (int n = ruleLength(random); n > 0; --n) rule += pieces[piece(random)];
+    std::string body;
+    for (int n = bodyLength(random); n > 0; --n) body += pieces[anyPiece(random)];
+    RegexEngine engine;
+    ASSERT_TRUE(engine.Compile(rule, body));
+    const std::string byEngine = engine.MatchCount() == 0 ? body : engine.Replace();
+    ASSERT_EQ(ApplyUserFilters(body, rule), byEngine) << "rule: " << rule << " body: " << body;
+  }
+}
+
 struct FilterCase {
   const char* name;
   std::string rules;
