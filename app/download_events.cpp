@@ -60,10 +60,14 @@ void MainWindow::FinishDownload(const DownloadReport& report) {
 }
 
 void MainWindow::MergeByHand() {
-  bool confirmed = false;
-  const QString title = QInputDialog::getText(this, QStringLiteral("提示"), QStringLiteral("请输入书名"),
-                                              QLineEdit::Normal, FromGbk(book_->title), &confirmed);
-  if (!confirmed) return;
+  QInputDialog dialog(this);
+  dialog.setWindowTitle(QStringLiteral("提示"));
+  dialog.setLabelText(QStringLiteral("请输入书名"));
+  dialog.setTextValue(FromGbk(book_->title));
+  dialog.setOkButtonText(QStringLiteral("确定"));
+  dialog.setCancelButtonText(QStringLiteral("取消"));
+  if (dialog.exec() != QDialog::Accepted) return;
+  const QString title = dialog.textValue();
   auto retitled = std::make_shared<Book>(*book_);
   retitled->title = ToGbk(title);
   book_ = std::move(retitled);

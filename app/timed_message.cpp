@@ -1,5 +1,6 @@
 #include "app/timed_message.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -9,6 +10,9 @@ void ShowTimedMessage(QWidget* owner, const QString& caption, const QString& tex
   auto* box = new QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, owner);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::WindowModal);
+  // The window speaks Chinese throughout, its buttons too.
+  box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  box->button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
   // The timer belongs to the box, so a box closed early takes its timer with it.
   QTimer::singleShot(timeoutMs, box, &QMessageBox::close);
   box->open();

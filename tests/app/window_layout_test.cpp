@@ -167,6 +167,8 @@ class WindowLayoutTest : public QObject {
     QVERIFY(box != nullptr);
     QCOMPARE(box->windowTitle(), QStringLiteral("提示："));
     QCOMPARE(box->text(), QStringLiteral("请输入章节目录地址！"));
+    QCOMPARE(box->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    QCOMPARE(box->button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
     QCOMPARE(AddressBox(*window_)->text(), QString());
     QCOMPARE(Button(*window_, "按钮1")->text(), QStringLiteral("目录解析"));
     QCOMPARE(Label(*window_, "标签1")->text(), QStringLiteral("章节列表"));
