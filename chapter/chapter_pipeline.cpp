@@ -69,16 +69,15 @@ bool WriteChapterFile(const std::filesystem::path& tempFolder, int row, std::str
   return true;
 }
 
-bool DownloadChapter(int row, const ChapterJob& job, const std::filesystem::path& tempFolder) {
-  if (!job.controls.RowChecked(row)) return false;
-  const std::string text = BuildChapterText(row, job, ChapterMode::kDownload);
+bool DownloadChapter(int row, const Book& book, Controls& controls, const Fetcher& fetch,
+                     const std::filesystem::path& tempFolder) {
+  if (!controls.RowChecked(row)) return false;
+  const std::string text = BuildChapterText(row, ChapterJob{book, controls, fetch}, ChapterMode::kDownload);
   if (text.empty()) return false;
   // A chapter that could not be stored is not reported as done.
   if (!WriteChapterFile(tempFolder, row, text)) return false;
   static const std::string kDone = text::Gbk(u8"下载完成");
-  // The one write-back of the pipeline. A job reads its controls through a const view; the download manager
-  // hands in the window's (modifiable) controls.
-  const_cast<Controls&>(job.controls).SetRowState(row, kDone);
+  controls.SetRowState(row, kDone);
   return true;
 }
 

@@ -35,8 +35,8 @@ bool WriteChapterFile(const std::filesystem::path& tempFolder, int row, std::str
 
 // The body of one download worker, without the worker counter (the download manager owns it): an unticked row
 // ends at once; an empty text writes nothing and leaves the row's state; otherwise the chapter file is written
-// and the row's state becomes "下载完成" (the job's controls must therefore be a modifiable object). True when
-// the file was written.
-bool DownloadChapter(int row, const ChapterJob& job, const std::filesystem::path& tempFolder);
+// and the row's state becomes "下载完成". True when the file was written.
+bool DownloadChapter(int row, const Book& book, Controls& controls, const Fetcher& fetch,
+                     const std::filesystem::path& tempFolder);
 
 }  // namespace lekto

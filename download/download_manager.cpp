@@ -179,7 +179,7 @@ void DownloadManager::RunWorker(const Book& book, int row, ChapterOutcome& outco
   };
   try {
     const bool ticked = controls_.RowChecked(row);
-    const bool written = DownloadChapter(row, ChapterJob{book, controls_, fetch}, folders_.temp);
+    const bool written = DownloadChapter(row, book, controls_, fetch, folders_.temp);
     if (interrupted) {
       // A chapter cut short may be missing its later pages: no file rather than half a chapter.
       std::error_code error;

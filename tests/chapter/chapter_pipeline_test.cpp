@@ -233,9 +233,7 @@ TEST(BuildChapterText, TitleGoesInFrontOnlyWhenTheTextLacksIt) {
 
 class DownloadChapterTest : public PipelineTest {
  protected:
-  bool Download(const Book& book, int row) {
-    return DownloadChapter(row, ChapterJob{book, controls_, fetch_}, folder_.Path());
-  }
+  bool Download(const Book& book, int row) { return DownloadChapter(row, book, controls_, fetch_, folder_.Path()); }
   std::vector<std::string> Files() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
@@ -277,8 +275,7 @@ TEST_F(DownloadChapterTest, EmptyTextWritesNothingAndKeepsTheState) {
 
 TEST_F(DownloadChapterTest, MissingFolderIsNoSuccess) {
   const Book book = LoadBook("gbk");
-  const ChapterJob job{book, controls_, fetch_};
-  EXPECT_FALSE(DownloadChapter(0, job, folder_.Path() / "gone"));
+  EXPECT_FALSE(DownloadChapter(0, book, controls_, fetch_, folder_.Path() / "gone"));
   EXPECT_TRUE(controls_.RowStates().empty());
 }
 
