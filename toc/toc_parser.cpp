@@ -1,6 +1,7 @@
 #include "toc/toc_parser.h"
 
 #include "chapter/link_resolution.h"
+#include "chapter/page_loop.h"
 #include "regex/regex_engine.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
@@ -16,13 +17,6 @@ namespace {
 constexpr std::string_view kSiteRootPattern = R"((https*://.*?)/)";
 constexpr std::string_view kTitlePattern = R"(<title>([\u4e00-\u9fa5-a-z-A-Z\d]+).*?</title>)";
 constexpr std::string_view kChapterLinkPattern = R"(href\s*=["']*([\w/:\-\.\?&=]+)["'\s]*.*?>(.*?)<)";
-
-// The next-page pattern carries Chinese text, so it exists only as GBK.
-const std::string& NextPagePattern() {
-  static const std::string pattern =
-      text::Gbk(u8R"(href=["']*([\w/:\-\.]+)["']*["'\w\s=]*>下一页[:\u4e00-\u9fa5\s\(\)\w]*</a>)");
-  return pattern;
-}
 
 // Sites append these to the book's name in the title tag. "最新章节列表" goes first: removing "章节列表" from it
 // would leave "最新" glued to the name, a remainder no later suffix matches.
@@ -100,9 +94,8 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
     FilterChapterLinks(book.chapterTitles, book.chapterLinks);
     if (pages >= kMaxTocPages) break;
 
-    RegexEngine next;
-    next.Compile(NextPagePattern(), page);
-    std::string link = next.GroupText(1, 1);
+    // The same "下一页" link the chapter pages are followed by.
+    std::string link = NextPageLink(page);
     if (link.empty()) break;
     ResolveLink(link, address, book.siteRoot);
     // A page that links to itself or back to an earlier page would otherwise be read forever.
