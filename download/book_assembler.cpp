@@ -6,6 +6,7 @@
 #include <fnmatch.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fstream>
@@ -183,18 +184,17 @@ MergeResult MergeAfterDownload(const WorkFolders& folders, std::string_view book
 MergeResult MergeByHand(const WorkFolders& folders, std::string_view bookTitle) {
   std::vector<std::string> names;
   ListFolderFiles(folders.temp, "*.txt", names);
-  int present = 0;
-  int largest = 0;
+  // The chapter numbers present, in increasing order: the merge visits only files that exist, however large the
+  // gaps between their numbers.
+  std::vector<int> numbers;
   for (const std::string& name : names) {
-    if (int number = ChapterNumberOf(name); number > 0) {
-      ++present;
-      if (number > largest) largest = number;
-    }
+    if (int number = ChapterNumberOf(name); number > 0) numbers.push_back(number);
   }
+  std::sort(numbers.begin(), numbers.end());
 
   BookWriter book(folders, bookTitle);
   MergeResult result{book.Target()};
-  for (int number = 1; number <= largest && result.chapters < present; ++number) {
+  for (int number : numbers) {
     if (book.AppendChapterFile(ChapterFile(folders, number))) ++result.chapters;
   }
   result.written = book.Commit();

@@ -30,9 +30,8 @@ std::filesystem::path BookFilePath(const WorkFolders& folders, std::string_view 
 // The automatic merge after a download: chapter files 1 to `rowCount`, skipping the missing ones.
 MergeResult MergeAfterDownload(const WorkFolders& folders, std::string_view bookTitle, int rowCount);
 
-// The merge by hand (after the window has asked for the title): every chapter file present, in increasing
-// number, bounded by the largest chapter number in the temp folder, so files that are not chapters (a stray
-// notes.txt) are ignored instead of keeping the loop alive.
+// The merge by hand (after the window has asked for the title): every chapter file present in the temp folder,
+// in increasing number. Files whose names are not chapter numbers (a stray notes.txt, 007.txt) are ignored.
 MergeResult MergeByHand(const WorkFolders& folders, std::string_view bookTitle);
 
 // The names of the files in `folder` matching the wildcard `mask` ("*.txt"), in the order the file system gives
