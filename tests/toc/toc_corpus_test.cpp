@@ -2,10 +2,10 @@
 // links working, against what MANIFEST.tsv says a reader sees on each page.
 #include "toc/toc_parser.h"
 
-#include "tests/toc/toc_test_support.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 
+#include "support/fake_controls.h"
 #include "support/test_server.h"
 
 #include <gtest/gtest.h>
@@ -87,7 +87,7 @@ TEST_P(TocCorpusTest, RowsAndTitlesMatchTheManifest) {
   ASSERT_TRUE(manifest.contains(c.file));
   const ManifestToc& expected = manifest.at(c.file);
 
-  const std::optional<Book> book = ParseToc(toctest::AddressControls(server_->HttpUrl(c.address)), DefaultFetcher());
+  const std::optional<Book> book = ParseToc(testsupport::FakeControls(server_->HttpUrl(c.address)), DefaultFetcher());
   ASSERT_TRUE(book);
   EXPECT_EQ(book->title, text::Gbk(c.bookTitle));
   ASSERT_EQ(book->RowCount(), expected.chapterLinks - c.dropped);
@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, TocCorpusTest, testing::ValuesIn(kCases),
 TEST(TocCorpus, MirrorKeepsTheLaterOfTwoChaptersWithOneTitle) {
   testsupport::TestServer server;
   server.ServeStatic("/", kCorpus + "/mirror_52mb");
-  const std::optional<Book> book = ParseToc(toctest::AddressControls(server.HttpUrl("/toc.html")), DefaultFetcher());
+  const std::optional<Book> book = ParseToc(testsupport::FakeControls(server.HttpUrl("/toc.html")), DefaultFetcher());
   ASSERT_TRUE(book);
   const std::string title = text::Gbk(u8"第767章");
   const auto found = std::find(book->chapterTitles.begin(), book->chapterTitles.end(), title);

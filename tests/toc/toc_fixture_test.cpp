@@ -1,10 +1,10 @@
 // ParseToc over the books of the fixture novel site, against the rows the site's expected/ folder lists.
 #include "toc/toc_parser.h"
 
-#include "tests/toc/toc_test_support.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 
+#include "support/fake_controls.h"
 #include "support/test_server.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +46,7 @@ TEST_P(TocFixtureTest, RowsAreTheExpectedOnes) {
   const FixtureBook& b = GetParam();
   const std::string folder = b.folder;
   const std::optional<Book> book =
-      ParseToc(toctest::AddressControls(server_->HttpUrl("/" + folder + "/index.html")), DefaultFetcher());
+      ParseToc(testsupport::FakeControls(server_->HttpUrl("/" + folder + "/index.html")), DefaultFetcher());
   ASSERT_TRUE(book);
   EXPECT_EQ(book->title, text::Gbk(b.title));
   EXPECT_EQ(book->siteRoot, server_->HttpUrl("/").substr(0, server_->HttpUrl("/").size() - 1));

@@ -5,6 +5,7 @@
 #include "tests/toc/toc_test_support.h"
 #include "text/text_codec.h"
 
+#include "support/fake_controls.h"
 #include "support/test_server.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,8 @@
 namespace lekto {
 namespace {
 
+using testsupport::FakeControls;
 using testsupport::TestServer;
-using toctest::AddressControls;
 using toctest::PageFolder;
 
 std::string G(std::u8string_view utf8) {
@@ -66,7 +67,7 @@ class TocParserTest : public testing::Test {
   void SetUp() override { server_->ClearRequests(); }
 
   std::optional<Book> Parse(const std::string& page) {
-    return ParseToc(AddressControls(server_->HttpUrl("/toc/" + page)), DefaultFetcher());
+    return ParseToc(FakeControls(server_->HttpUrl("/toc/" + page)), DefaultFetcher());
   }
   std::string Root() const { return "http://127.0.0.1:" + std::to_string(server_->HttpPort()); }
   int RequestsFor(const std::string& path) const {
@@ -206,14 +207,14 @@ TEST_F(TocParserTest, UtfDecisionOfTheFirstPageHoldsForTheNext) {
 
 TEST_F(TocParserTest, AddressWithoutHttpIsRefused) {
   for (const char* address : {"", "ftp://127.0.0.1/toc/", "127.0.0.1/toc/index.html", "HTTP://127.0.0.1/"}) {
-    EXPECT_FALSE(ParseToc(AddressControls(address), DefaultFetcher())) << address;
+    EXPECT_FALSE(ParseToc(FakeControls(address), DefaultFetcher())) << address;
   }
   EXPECT_TRUE(server_->Requests().empty());
 }
 
 TEST_F(TocParserTest, FailedFetchGivesAnEmptyBook) {
   // Nothing listens on port 1 of the loopback address.
-  const std::optional<Book> book = ParseToc(AddressControls("http://127.0.0.1:1/toc/"), DefaultFetcher());
+  const std::optional<Book> book = ParseToc(FakeControls("http://127.0.0.1:1/toc/"), DefaultFetcher());
   ASSERT_TRUE(book);
   EXPECT_EQ(book->title, "");
   EXPECT_EQ(book->siteRoot, "http://127.0.0.1:1");
@@ -232,7 +233,7 @@ TEST(TocParserPages, EndlessNextPagesStopAtThePageCap) {
     }
     return page + NextPageLink("p" + std::to_string(n + 1) + ".html");
   };
-  const std::optional<Book> book = ParseToc(AddressControls("http://127.0.0.1/toc/p1.html"), endless);
+  const std::optional<Book> book = ParseToc(FakeControls("http://127.0.0.1/toc/p1.html"), endless);
   ASSERT_TRUE(book);
   EXPECT_EQ(fetches, kMaxTocPages);
   EXPECT_EQ(book->RowCount(), 3 * kMaxTocPages);

@@ -1,13 +1,10 @@
 #pragma once
-// What the table-of-contents tests share: a folder of pages that removes itself, and controls that hold just
-// an address.
+// A folder of pages for the table-of-contents tests that removes itself.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
-
-#include "chapter/controls.h"
 
 namespace lekto::toctest {
 
@@ -35,21 +32,6 @@ class PageFolder {
 
  private:
   std::filesystem::path path_;
-};
-
-class AddressControls final : public Controls {
- public:
-  explicit AddressControls(std::string address) : address_(std::move(address)) {}
-  std::string Address() const override { return address_; }
-  bool Transcode() const override { return false; }
-  bool Preprocess() const override { return false; }
-  bool FiltersEnabled() const override { return false; }
-  std::string FilterRules() const override { return {}; }
-  bool RowChecked(int) const override { return true; }
-  void SetRowState(int, const std::string&) override {}
-
- private:
-  std::string address_;
 };
 
 }  // namespace lekto::toctest
