@@ -18,6 +18,9 @@ constexpr char32_t kMaxChar = 0x10FFFF;
 constexpr const char* kNotLineEnd = "[^\\n\\r\\x{2028}\\x{2029}]";
 constexpr const char* kNever = "(?:(?!))";
 constexpr const char* kAny = "(?s:.)";
+// Groups nest no deeper than PCRE2 accepts (its default limit), which also bounds the recursion of the
+// translation: a pattern of a million "(" would otherwise overflow the thread's stack.
+constexpr int kMaxNesting = 250;
 
 bool IsSurrogate(char32_t c) {
   return c >= 0xD800 && c <= 0xDFFF;
@@ -276,6 +279,7 @@ class Translator {
   }
 
   bool Group(bool& quantifiable) {
+    if (nesting_ == kMaxNesting) return false;
     ++i_;  // "("
     if (Peek() != '?') {
       out_ += '(';
@@ -296,7 +300,9 @@ class Translator {
     } else {
       return false;
     }
+    ++nesting_;
     if (!Disjunction() || Peek() != ')' || AtEnd()) return false;
+    --nesting_;
     ++i_;
     out_ += ')';
     return true;
@@ -547,6 +553,7 @@ class Translator {
   bool multiLine_;
   std::size_t i_ = 0;
   int groups_ = 0;
+  int nesting_ = 0;
   bool namedGroups_ = false;
   std::string out_;
 };

@@ -59,6 +59,20 @@ TEST(RegexEngine, InvalidPatternFailsQuietly) {
   EXPECT_TRUE(IsValidPattern(""));
 }
 
+TEST(RegexEngine, DeeplyNestedPatternFailsQuietly) {
+  // A filter rule pasted with a runaway of parentheses is refused, not a crash of the thread.
+  constexpr std::size_t kDepth = 1'000'000;
+  for (const std::string& pattern :
+       {std::string(kDepth, '(') + "a" + std::string(kDepth, ')'), std::string(kDepth, '(') + "a"}) {
+    RegexEngine engine;
+    EXPECT_FALSE(engine.Compile(pattern, "aaa"));
+    EXPECT_EQ(engine.MatchCount(), 0);
+    EXPECT_FALSE(IsValidPattern(pattern));
+  }
+  // Nesting as deep as anyone writes stays valid.
+  EXPECT_TRUE(IsValidPattern(std::string(100, '(') + "a" + std::string(100, ')')));
+}
+
 TEST(RegexEngine, NothingCompiledYet) {
   RegexEngine engine;
   EXPECT_EQ(engine.PatternText(), "");
