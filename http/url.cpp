@@ -127,7 +127,11 @@ std::string CompleteHeaders(std::string_view headers, std::string_view url, std:
   } else if (!text::Contains(block, "Accept:")) {
     block += "\r\nAccept: */*";
   }
-  if (!text::Contains(block, "Referer:")) block += "\r\nReferer: " + std::string(url);
+  if (!text::Contains(block, "Referer:")) {
+    // A line break in the URL would end the Referer line and start a header of its own; it goes out
+    // percent-encoded, as in the request path.
+    block += "\r\nReferer: " + text::ReplaceAll(text::ReplaceAll(url, "\r", "%0D"), "\n", "%0A");
+  }
   if (!text::Contains(block, "Accept-Language:")) block += "\r\nAccept-Language: zh-cn";
   if (!text::Contains(block, "Content-Type:")) block += "\r\nContent-Type: application/x-www-form-urlencoded";
   if (!cookies.empty()) {

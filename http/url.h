@@ -41,6 +41,7 @@ std::string UserAgentOf(std::string_view headers);
 
 // The caller's header lines completed with Accept, Referer, Accept-Language, Content-Type and, when `cookies`
 // is not empty, the Cookie line, each added only when missing. Lines are separated by CR LF; no trailing CR LF.
+// The Referer is the URL as written, with any CR or LF in it percent-encoded.
 std::string CompleteHeaders(std::string_view headers, std::string_view url, std::string_view cookies);
 
 // The request body: empty for GET; otherwise `postBytes`, or, when that is empty, the bytes of `postText`,

@@ -110,6 +110,11 @@ TEST(Url, CompletesTheHeaderBlockInOrder) {
   EXPECT_EQ(CompleteHeaders(full, url, ""), full);
   // Names are matched with their letter case: a lower-case "accept:" line does not count.
   EXPECT_EQ(CompleteHeaders("accept: x", url, "").substr(0, 24), "accept: x\r\nAccept: */*\r\n");
+  // A line break in the URL cannot end the Referer line and start one of its own: it goes out percent-encoded,
+  // as it does in the request path.
+  EXPECT_EQ(CompleteHeaders("", "http://a.com/x\r\nX-Injected: 1\nY: 2", ""),
+            "Accept: */*\r\nReferer: http://a.com/x%0D%0AX-Injected: 1%0AY: 2\r\nAccept-Language: zh-cn\r\n"
+            "Content-Type: application/x-www-form-urlencoded");
 }
 
 TEST(Url, ChoosesTheBodyAndFillsPostBytes) {

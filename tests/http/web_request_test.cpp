@@ -343,6 +343,12 @@ TEST_F(WebRequestTest, BadAddressesGiveTheEmptyResultAndTouchNothing) {
   }
   EXPECT_TRUE(Server().Requests().empty());
 
+  // A line break in the address adds no header line of its own, neither through the path nor the Referer.
+  EXPECT_EQ(WebRequest(Server().HttpUrl("/hello?q=1\r\nX-Injected: 1")), "hello");
+  const std::vector<std::string> lines = Lines(OnlyRequest().headerBlock);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "X-Injected: 1"), 0);
+  Server().ClearRequests();
+
   // GBK bytes and spaces in the path go out percent-encoded.
   EXPECT_EQ(WebRequest(Server().HttpUrl("/hello?q=\xD5\xC2 1")), "hello");
   EXPECT_EQ(OnlyRequest().target, "/hello?q=%D5%C2%201");
