@@ -188,6 +188,16 @@ TEST_F(BookAssemblerTest, HandMergeEndsDespiteStrayTextFiles) {
   EXPECT_EQ(ReadFile(result.bookFile), "t\r\n" + Chapter(2) + Chapter(3));
 }
 
+// A chapter number far beyond the others (a file copied in by hand) must not make the merge try every number
+// below it.
+TEST_F(BookAssemblerTest, HandMergeSkipsTheGapBeforeAHugeChapterNumber) {
+  PutChapters({1, 3, 999999999});
+  const MergeResult result = MergeByHand(folders_, "t");
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(result.chapters, 3);
+  EXPECT_EQ(ReadFile(result.bookFile), "t\r\n" + Chapter(1) + Chapter(3) + Chapter(999999999));
+}
+
 TEST_F(BookAssemblerTest, HandMergeUnderANewTitleKeepsTheEarlierBook) {
   PutChapters({1});
   MergeByHand(folders_, "first");
