@@ -26,7 +26,7 @@ WorkFolders FoldersUnder(const fs::path& base) {
 }
 
 WorkFolders FoldersAt(const fs::path& workFolder) {
-  return {workFolder, workFolder / "temp"};
+  return {workFolder, workFolder / "lekto-temp"};
 }
 
 bool CreateWorkFolder(const WorkFolders& folders) {

@@ -1,8 +1,8 @@
 #pragma once
-// The two working folders: the work folder receives the book files, its "temp" subfolder the chapter files.
+// The two working folders: the work folder receives the book files, the temp folder inside it the chapter files.
 // The window keeps them beside the program (ProgramFolder()/"Lekto" and ProgramFolder()/"Lekto"/"temp"); the
-// command line takes the work folder itself (--dir DIR: books in DIR, chapters in DIR/temp). Paths are built
-// afresh from their base whenever they are needed; nothing here keeps state.
+// command line takes the work folder itself (--dir DIR: books in DIR, chapters in DIR/"lekto-temp"). Paths are
+// built afresh from their base whenever they are needed; nothing here keeps state.
 #include <filesystem>
 
 namespace lekto {
@@ -20,7 +20,8 @@ std::filesystem::path WorkFolder(const std::filesystem::path& base);
 std::filesystem::path TempFolder(const std::filesystem::path& base);
 WorkFolders FoldersUnder(const std::filesystem::path& base);
 
-// `workFolder` itself and workFolder/"temp": the command line's --dir.
+// `workFolder` itself and workFolder/"lekto-temp": the command line's --dir. The work folder is the user's own,
+// so the chapter folder, emptied at every download start, carries the program's name rather than a common one.
 WorkFolders FoldersAt(const std::filesystem::path& workFolder);
 
 // Creates the work folder (and any missing parent). An existing folder and its files are left untouched.

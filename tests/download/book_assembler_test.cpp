@@ -69,7 +69,7 @@ TEST(WorkFoldersTest, WindowAndCommandLineLayouts) {
   EXPECT_EQ(TempFolder("/opt/app"), fs::path("/opt/app/Lekto/temp"));
   EXPECT_EQ(FoldersUnder("/opt/app").temp, TempFolder("/opt/app"));
   EXPECT_EQ(FoldersAt("/books").work, fs::path("/books"));
-  EXPECT_EQ(FoldersAt("/books").temp, fs::path("/books/temp"));
+  EXPECT_EQ(FoldersAt("/books").temp, fs::path("/books/lekto-temp"));
   EXPECT_TRUE(fs::is_directory(ProgramFolder()));
 }
 

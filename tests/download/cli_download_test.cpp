@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 using testsupport::ExpectedChapterFile;
 using testsupport::ReadBytes;
 using testsupport::SameBytes;
+using testsupport::WriteBytes;
 
 struct CliRun {
   int exitCode;
@@ -109,6 +110,17 @@ TEST_F(CliDownloadTest, MissingChaptersAreListed) {
   EXPECT_EQ(none.exitCode, 1);
   EXPECT_EQ(none.out, "");
   EXPECT_FALSE(fs::exists(BookFile()));
+}
+
+// --dir names a folder of the user's: emptying the chapter folder at the download start must not take a folder of
+// theirs with it.
+TEST_F(CliDownloadTest, UsersOwnTempFolderInTheWorkFolderSurvives) {
+  fs::create_directories(Dir() / "temp");
+  WriteBytes(Dir() / "temp" / "notes.txt", "mine");
+  const CliRun run = Download({"--only", "1"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(SameBytes(ReadBytes(Dir() / "temp" / "notes.txt"), "mine"));
+  EXPECT_TRUE(SameBytes(ReadBytes(BookFile()), Book({1})));
 }
 
 TEST_F(CliDownloadTest, UsageErrors) {
