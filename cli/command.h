@@ -64,6 +64,8 @@ int UsageError(const CommandContext& context, std::string_view message);
 // Parses the table of contents at the controls' address. std::nullopt, after telling the user
 // "请输入章节目录地址！", when the address is empty or lacks "http".
 std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls);
+// A chapter ID as `toc` lists it: a whole number from 1 up, nothing else around it. std::nullopt otherwise.
+std::optional<int> ParseChapterId(std::string_view text);
 // GBK text as the terminal wants it: UTF-8, lines ending in LF alone.
 std::string ToTerminal(std::string_view gbk);
 // One table cell: tabs and line breaks inside a title would break the columns, so they become spaces.

@@ -4,6 +4,8 @@
 #include "text/text_codec.h"
 #include "toc/toc_parser.h"
 
+#include <charconv>
+
 namespace lekto::cli {
 
 std::optional<std::string> CommandContext::Value(std::string_view option) const {
@@ -24,6 +26,13 @@ std::optional<Book> LoadBook(const CommandContext& context, const Controls& cont
   std::optional<Book> book = ParseToc(controls, context.fetch);
   if (!book) context.err << "请输入章节目录地址！\n";
   return book;
+}
+
+std::optional<int> ParseChapterId(std::string_view text) {
+  int id = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+  if (error != std::errc() || end != text.data() + text.size() || id < 1) return std::nullopt;
+  return id;
 }
 
 std::string ToTerminal(std::string_view gbk) {

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -34,13 +33,6 @@ struct IdRange {
   int last;
 };
 
-std::optional<int> ParseId(std::string_view text) {
-  int id = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
-  if (error != std::errc() || end != text.data() + text.size() || id < 1) return std::nullopt;
-  return id;
-}
-
 // "1-10,15" -> the ranges 1..10 and 15..15. std::nullopt when the list is malformed. Kept as ranges so a
 // mistyped 1-999999999 costs nothing before it is checked against the list.
 std::optional<std::vector<IdRange>> ParseIdList(std::string_view list) {
@@ -49,8 +41,8 @@ std::optional<std::vector<IdRange>> ParseIdList(std::string_view list) {
     const std::size_t comma = std::min(list.find(',', start), list.size());
     const std::string_view item = list.substr(start, comma - start);
     const std::size_t dash = item.find('-');
-    const std::optional<int> first = ParseId(item.substr(0, dash));
-    const std::optional<int> last = dash == std::string_view::npos ? first : ParseId(item.substr(dash + 1));
+    const std::optional<int> first = ParseChapterId(item.substr(0, dash));
+    const std::optional<int> last = dash == std::string_view::npos ? first : ParseChapterId(item.substr(dash + 1));
     if (!first || !last || *last < *first) return std::nullopt;
     ranges.push_back({*first, *last});
     start = comma + 1;

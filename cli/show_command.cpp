@@ -2,26 +2,13 @@
 #include "cli/cli_controls.h"
 #include "cli/command.h"
 
-#include <charconv>
-
 namespace lekto::cli {
-namespace {
-
-// The ID as `toc` lists it: a whole number from 1 up.
-std::optional<int> ParseId(const std::string& text) {
-  int id = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
-  if (error != std::errc() || end != text.data() + text.size() || id < 1) return std::nullopt;
-  return id;
-}
-
-}  // namespace
 
 // The chapter of one row exactly as the viewer shows it: cleaned, filtered, with the title line in front when
 // the text lacks the title.
 int RunShowCommand(const CommandContext& context) {
   if (context.args.size() != 2) return UsageError(context, "show takes an address and a chapter ID");
-  const std::optional<int> id = ParseId(context.args[1]);
+  const std::optional<int> id = ParseChapterId(context.args[1]);
   if (!id) return UsageError(context, "the chapter ID must be a number from 1 up, as toc lists it");
 
   const CliControls controls(context.args[0], context.options);
