@@ -12,27 +12,16 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
-#include <memory>
 
 namespace lekto::apptest {
 
-class WindowChaptersTest : public QObject {
+class WindowChaptersTest : public WindowTest {
   Q_OBJECT
 
  private slots:
   void initTestCase() {
     WriteDemoSite(std::filesystem::path(site_.path().toStdString()), "/novel/");
     server_.ServeStatic("/novel/", site_.path().toStdString());
-  }
-
-  void init() {
-    folder_ = std::make_unique<QTemporaryDir>();
-    window_ = std::make_unique<MainWindow>(folder_->path().toStdString());
-    QVERIFY(ShowActive(*window_));
-  }
-  void cleanup() {
-    window_.reset();
-    folder_.reset();
   }
 
   void parseFillsTheList() {
@@ -218,9 +207,7 @@ class WindowChaptersTest : public QObject {
     QCOMPARE(Button(*window_, "按钮1")->text(), QStringLiteral("目录解析"));
   }
 
-  std::filesystem::path TempFolder() const {
-    return std::filesystem::path(folder_->path().toStdString()) / "Lekto" / "temp";
-  }
+  std::filesystem::path TempFolder() const { return base_ / "Lekto" / "temp"; }
 
   static QStringList DemoTitles() {
     QStringList titles;
@@ -230,8 +217,6 @@ class WindowChaptersTest : public QObject {
 
   QTemporaryDir site_;
   testsupport::TestServer server_;
-  std::unique_ptr<QTemporaryDir> folder_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace lekto::apptest

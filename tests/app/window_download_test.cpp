@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 
 namespace lekto::apptest {
 
@@ -52,7 +51,7 @@ void AnswerTitleBox(const QWidget& window, const QString& title, QString* offere
 
 }  // namespace
 
-class WindowDownloadTest : public QObject {
+class WindowDownloadTest : public WindowTest {
   Q_OBJECT
 
  private slots:
@@ -63,16 +62,10 @@ class WindowDownloadTest : public QObject {
 
   void init() {
     server_.SetDelay(0);
-    folder_ = std::make_unique<QTemporaryDir>();
-    base_ = folder_->path().toStdString();
-    window_ = std::make_unique<MainWindow>(base_);
-    QVERIFY(ShowActive(*window_));
+    WindowTest::init();
+    if (QTest::currentTestFailed()) return;
     ParseAddress(*window_, QString::fromStdString(server_.HttpUrl("/novel/index.html")));
     QCOMPARE(ChapterList(*window_)->rowCount(), 6);
-  }
-  void cleanup() {
-    window_.reset();
-    folder_.reset();
   }
 
   void downloadWritesTheBookInRowOrder() {
@@ -236,9 +229,6 @@ class WindowDownloadTest : public QObject {
 
   QTemporaryDir site_;
   testsupport::TestServer server_;
-  std::unique_ptr<QTemporaryDir> folder_;
-  std::filesystem::path base_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace lekto::apptest

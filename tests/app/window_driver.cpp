@@ -23,6 +23,19 @@ void WriteGbk(const std::filesystem::path& path, const QString& page) {
 
 }  // namespace
 
+void WindowTest::init() {
+  folder_ = std::make_unique<QTemporaryDir>();
+  QVERIFY(folder_->isValid());
+  base_ = folder_->path().toStdString();
+  window_ = std::make_unique<MainWindow>(base_);
+  QVERIFY(ShowActive(*window_));
+}
+
+void WindowTest::cleanup() {
+  window_.reset();
+  folder_.reset();
+}
+
 bool ShowActive(QWidget& window) {
   window.show();
   QApplication::setActiveWindow(&window);

@@ -1,21 +1,42 @@
 #pragma once
-// Driving MainWindow the way a person does, for the window tests and the screenshot driver: controls found by
-// their form names, clicks, typing, double-clicks on rows, and a small novel site written for the local test
-// server.
+// Driving MainWindow the way a person does, for the window tests and the screenshot driver: the window every test
+// function starts from, controls found by their form names, clicks, typing, double-clicks on rows, and a small
+// novel site written for the local test server.
+#include "app/main_window.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QObject>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QString>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace lekto::apptest {
+
+// The fixture of the window tests: before each test function a fresh MainWindow over its own empty temporary
+// program folder, shown and active; after it the window goes, then the folder. A test class that needs more
+// before each function declares its own init() and calls WindowTest::init() first.
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ protected slots:
+  void init();
+  void cleanup();
+
+ protected:
+  std::unique_ptr<QTemporaryDir> folder_;
+  std::filesystem::path base_;  // the window's program folder: the temporary folder's path
+  std::unique_ptr<MainWindow> window_;
+};
 
 // The control named `name` (its form name, UTF-8) inside `window`; null when there is none.
 template <typename Control>

@@ -8,10 +8,8 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
-#include <memory>
 #include <sstream>
 #include <string>
 
@@ -42,23 +40,13 @@ std::string ExpectedText(const char* folder, int rowFromOne) {
 
 }  // namespace
 
-class WindowFixtureTest : public QObject {
+class WindowFixtureTest : public WindowTest {
   Q_OBJECT
 
  private slots:
   void initTestCase() {
     QVERIFY(std::filesystem::is_directory(kSite / "gbk"));
     server_.ServeStatic("/", kSite.string());
-  }
-
-  void init() {
-    folder_ = std::make_unique<QTemporaryDir>();
-    window_ = std::make_unique<MainWindow>(folder_->path().toStdString());
-    QVERIFY(ShowActive(*window_));
-  }
-  void cleanup() {
-    window_.reset();
-    folder_.reset();
   }
 
   void tableOfContentsOverThreePages() {
@@ -104,7 +92,7 @@ class WindowFixtureTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(Button(*window_, "按钮4")->text(), QStringLiteral("下载"), 60000);
     std::string expected = window_->CurrentBook().title + "\r\n";
     for (int row = 1; row <= 39; ++row) expected += ExpectedText("gbk", row) + "\r\n";
-    const std::filesystem::path book = std::filesystem::path(folder_->path().toStdString()) / "Lekto" / "星河旧梦.txt";
+    const std::filesystem::path book = base_ / "Lekto" / "星河旧梦.txt";
     QCOMPARE(ReadFileBytes(book), expected);
     QCOMPARE(ColumnTexts(ChapterList(*window_), 2), QStringList(39, QStringLiteral("下载完成")));
     QCOMPARE(ShownMessageText(*window_), QStringLiteral("《星河旧梦》下载完毕，合并完成！"));
@@ -117,8 +105,6 @@ class WindowFixtureTest : public QObject {
   }
 
   testsupport::TestServer server_;
-  std::unique_ptr<QTemporaryDir> folder_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace lekto::apptest

@@ -5,7 +5,6 @@
 
 #include <QFontInfo>
 #include <QHeaderView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -13,20 +12,10 @@
 
 namespace lekto::apptest {
 
-class WindowLayoutTest : public QObject {
+class WindowLayoutTest : public WindowTest {
   Q_OBJECT
 
  private slots:
-  void init() {
-    folder_ = std::make_unique<QTemporaryDir>();
-    window_ = std::make_unique<MainWindow>(folder_->path().toStdString());
-    QVERIFY(ShowActive(*window_));
-  }
-  void cleanup() {
-    window_.reset();
-    folder_.reset();
-  }
-
   void windowFrame() {
     QCOMPARE(window_->windowTitle(), QStringLiteral("Lekto(Orvane)"));
     QCOMPARE(window_->objectName(), QStringLiteral("MainWindow"));
@@ -125,10 +114,10 @@ class WindowLayoutTest : public QObject {
   }
 
   void createsWorkFolderAndLeavesAnExistingOne() {
-    const std::filesystem::path work = std::filesystem::path(folder_->path().toStdString()) / "Lekto";
+    const std::filesystem::path work = base_ / "Lekto";
     QVERIFY(std::filesystem::is_directory(work));
     std::ofstream(work / "old.txt") << "old book";
-    window_ = std::make_unique<MainWindow>(folder_->path().toStdString());
+    window_ = std::make_unique<MainWindow>(base_);
     QCOMPARE(ReadFileBytes(work / "old.txt"), std::string("old book"));
     window_.reset();
     QVERIFY(std::filesystem::exists(work / "old.txt"));
@@ -176,10 +165,6 @@ class WindowLayoutTest : public QObject {
     // Nobody answers: the box goes away by itself.
     QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
   }
-
- private:
-  std::unique_ptr<QTemporaryDir> folder_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace lekto::apptest

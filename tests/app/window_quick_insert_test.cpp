@@ -3,26 +3,14 @@
 #include "window_driver.h"
 
 #include <QCheckBox>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 namespace lekto::apptest {
 
-class WindowQuickInsertTest : public QObject {
+class WindowQuickInsertTest : public WindowTest {
   Q_OBJECT
 
  private slots:
-  void init() {
-    folder_ = std::make_unique<QTemporaryDir>();
-    window_ = std::make_unique<MainWindow>(folder_->path().toStdString());
-    QVERIFY(ShowActive(*window_));
-  }
-  void cleanup() {
-    window_.reset();
-    folder_.reset();
-  }
-
   void insertsAtTheCaret_data() {
     QTest::addColumn<QList<int>>("moves");  // keys pressed after typing the three lines
     QTest::addColumn<QString>("button");
@@ -110,9 +98,6 @@ class WindowQuickInsertTest : public QObject {
     QTest::keyClick(box, Qt::Key_Return);
     QTest::keyClicks(box, QStringLiteral("ef"));
   }
-
-  std::unique_ptr<QTemporaryDir> folder_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace lekto::apptest
