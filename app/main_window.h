@@ -62,7 +62,6 @@ class MainWindow final : public QWidget {
   void NextChapter();
   int SelectedRow() const;
   void SelectRow(int row);
-  void MirrorRowChecks();
   void SetRowState(int row, const std::string& state);
 
   // Edit boxes.
