@@ -193,6 +193,10 @@ std::string WebRequest(std::string_view url, std::optional<int> method, std::opt
                        std::string* cookies, std::string* returnedCookies, std::string* headers,
                        std::string* returnedHeaders, std::optional<bool> noRedirect, std::string* postBytes,
                        std::optional<std::string_view> proxy, std::optional<bool> autoMergeCookies) {
+  // An address pasted with white space around it names the same page; the scheme must then start the text.
+  const std::size_t first = url.find_first_not_of(" \t\r\n");
+  url = first == std::string_view::npos ? std::string_view()
+                                        : url.substr(first, url.find_last_not_of(" \t\r\n") - first + 1);
   try {
     const bool autoMerge = autoMergeCookies.value_or(true);
     const std::string_view verb = VerbOf(method.value_or(0));

@@ -163,6 +163,12 @@ TEST_F(WebRequestTest, CapitalSchemeIsSecure) {
   EXPECT_TRUE(OnlyRequest().secure);
 }
 
+TEST_F(WebRequestTest, WhiteSpaceAroundAPastedAddressIsIgnored) {
+  const std::string url = "http://127.0.0.1:" + std::to_string(Server().HttpPort()) + "/hello";
+  EXPECT_EQ(WebRequest(" \t" + url + "\r\n "), "hello");
+  EXPECT_EQ(OnlyRequest().target, "/hello");
+}
+
 TEST_F(WebRequestTest, ResponseHeadersAndCookiesAreGathered) {
   std::string returnedHeaders;
   std::string returnedCookies;
