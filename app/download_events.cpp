@@ -23,13 +23,14 @@ QString Quoted(const std::string& bookTitle) {
 
 }  // namespace
 
-bool MainWindow::DownloadRunning() const {
-  return downloads_ && downloads_->Busy();
-}
-
 void MainWindow::StartDownload() {
   // A download still running keeps its temp folder and its workers; the click is refused.
+  if (downloadRunning_) return;
+  // The last download's report has reached the window, but its dispatcher may still be returning from handing
+  // it over; that takes a moment, and the manager would refuse the new download until then.
+  downloads_->Wait();
   if (!downloads_->StartDownload(book_)) return;
+  downloadRunning_ = true;
   button4_->setText(QStringLiteral("下载中"));
   // The rows stay as they are until the download ends: its workers' states land on them by number.
   button1_->setEnabled(false);
@@ -43,6 +44,7 @@ void MainWindow::ProgressTick() {
 }
 
 void MainWindow::FinishDownload(const DownloadReport& report) {
+  downloadRunning_ = false;
   button4_->setText(QStringLiteral("下载"));
   button1_->setEnabled(true);
   button9_->setEnabled(true);

@@ -39,7 +39,8 @@ class MainWindow final : public QWidget {
   int CurrentRow() const { return currentRow_; }
   int FilterBoxCaret() const { return filterBoxCaret_; }
   const Controls& CoreControls() const { return controls_; }
-  bool DownloadRunning() const;
+  // From a download's start until its completion report has reached the window.
+  bool DownloadRunning() const { return downloadRunning_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -89,6 +90,7 @@ class MainWindow final : public QWidget {
   std::vector<std::string> filterBoxItems_;
   // Declared after the controls so that it is destroyed first: its workers read the controls until they stop.
   std::unique_ptr<DownloadManager> downloads_;
+  bool downloadRunning_ = false;
 
   QLineEdit* edit1_ = nullptr;       // 编辑框1: table-of-contents address
   QPushButton* button1_ = nullptr;   // 按钮1: 目录解析
