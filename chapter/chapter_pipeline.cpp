@@ -37,7 +37,7 @@ std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
 }
 
 std::filesystem::path ChapterFilePath(const std::filesystem::path& tempFolder, int row) {
-  return tempFolder / (std::to_string(row + 1) + ".txt");
+  return tempFolder / (std::to_string(static_cast<long long>(row) + 1) + ".txt");
 }
 
 bool WriteChapterFile(const std::filesystem::path& tempFolder, int row, std::string_view text) {

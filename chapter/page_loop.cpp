@@ -60,7 +60,8 @@ bool PageGuard::Admit(const std::string& address) {
 
 std::string CollectChapterBody(int row, std::string firstPage, bool pageIsUtf8, const ChapterJob& job) {
   const bool lastRow = row == job.book.RowCount() - 1;
-  const std::string nextRowLink = job.book.LinkAt(row + 1);
+  // Only a row with a row after it looks that row up: row + 1 must not overflow for a row far past the end.
+  const std::string nextRowLink = row < job.book.RowCount() - 1 ? job.book.LinkAt(row + 1) : std::string();
   PageGuard guard(job.book.LinkAt(row), job.controls.Address());
 
   std::string body;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <ostream>
 #include <random>
 #include <string>
@@ -197,6 +198,8 @@ TEST_F(PipelineTest, RowOutsideTheListFetchesNothing) {
   const Book book = LoadBook("gbk");
   EXPECT_EQ(Text(book, -1, ChapterMode::kViewer), "");
   EXPECT_EQ(Text(book, book.RowCount(), ChapterMode::kDownload), "");
+  // The row after the last representable one is no row either.
+  EXPECT_EQ(Text(book, std::numeric_limits<int>::max(), ChapterMode::kViewer), "");
   EXPECT_TRUE(Fetched().empty());
 }
 
@@ -288,6 +291,7 @@ TEST_F(DownloadChapterTest, RowOutsideTheListIsNoSuccess) {
 TEST(ChapterFile, IsNamedByTheRowCountedFromOne) {
   EXPECT_EQ(ChapterFilePath("/t", 0), std::filesystem::path("/t/1.txt"));
   EXPECT_EQ(ChapterFilePath("/t", 9), std::filesystem::path("/t/10.txt"));
+  EXPECT_EQ(ChapterFilePath("/t", std::numeric_limits<int>::max()), std::filesystem::path("/t/2147483648.txt"));
 }
 
 TEST(ChapterFile, ReplacesTheOldFileWholeAndLeavesNoTemporaryFile) {
