@@ -66,9 +66,11 @@ int UsageError(const CommandContext& context, std::string_view message);
 std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls);
 // A chapter ID as `toc` lists it: a whole number from 1 up, nothing else around it. std::nullopt otherwise.
 std::optional<int> ParseChapterId(std::string_view text);
-// GBK text as the terminal wants it: UTF-8, lines ending in LF alone.
+// GBK text as the terminal wants it: UTF-8, lines ending in LF alone, other control characters but the tab
+// shown as spaces.
 std::string ToTerminal(std::string_view gbk);
-// One table cell: tabs and line breaks inside a title would break the columns, so they become spaces.
+// One table cell: tabs and line breaks inside a title would break the columns, so they and every other control
+// character become spaces.
 std::string ToTerminalCell(std::string_view gbk);
 
 }  // namespace lekto::cli

@@ -35,14 +35,30 @@ std::optional<int> ParseChapterId(std::string_view text) {
   return id;
 }
 
+namespace {
+
+// Control bytes in a page's text would reach the terminal as commands: an escape sequence, a carriage return
+// that overwrites the line. GBK never uses these bytes inside a two-byte character, so they can be replaced
+// one by one.
+bool IsControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
+}
+
+}  // namespace
+
 std::string ToTerminal(std::string_view gbk) {
-  return text::AnsiToUtf8(text::ReplaceAll(gbk, "\r\n", "\n"));
+  std::string text = text::ReplaceAll(gbk, "\r\n", "\n");
+  for (char& c : text) {
+    if (IsControl(c) && c != '\n' && c != '\t') c = ' ';
+  }
+  return text::AnsiToUtf8(text);
 }
 
 std::string ToTerminalCell(std::string_view gbk) {
   std::string cell(gbk);
   for (char& c : cell) {
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+    if (IsControl(c)) c = ' ';
   }
   return text::AnsiToUtf8(cell);
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -143,6 +144,33 @@ TEST_F(CliTest, ShowAppliesTheGivenFilters) {
   EXPECT_NE(r.out.find("第一段正文"), std::string::npos);
   EXPECT_EQ(r.out.find("广告词"), std::string::npos);
   EXPECT_EQ(r.out.find("第二段"), std::string::npos);
+}
+
+// Titles and text come from web pages: control bytes in them would reach the terminal as commands (an escape
+// sequence, a carriage return that overwrites the line), so they are printed as spaces.
+TEST_F(CliTest, ControlBytesFromThePageNeverReachTheTerminal) {
+  std::string toc = "<html><head><title>" + G(u8"怪书") + "</title></head><body>\n";
+  for (int n = 1; n <= 3; ++n) {
+    const std::string file = std::to_string(1000000 + n) + ".html";
+    toc +=
+        "<dd><a href=\"" + file + "\">" + G(u8"第") + std::to_string(n) + "\x1b]0;x\x07\b" + G(u8"章") + "</a></dd>\n";
+    site_->Write("odd/" + file, "<html><body><div id=\"content\">" + G(u8"正文开头") + "\x1b[2J\x7f\b\r" +
+                                    G(u8"正文结尾，内容足够长。") + "</div></body></html>");
+  }
+  site_->Write("odd/index.html", toc + "</body></html>");
+
+  const Outcome list = RunCaptured({"toc", Url("/odd/index.html")});
+  EXPECT_EQ(list.code, 0) << list.err;
+  EXPECT_NE(list.out.find("1\t第1 ]0;x  章\t"), std::string::npos) << list.out;
+  const Outcome chapter = RunCaptured({"show", Url("/odd/index.html"), "2"});
+  EXPECT_EQ(chapter.code, 0) << chapter.err;
+  EXPECT_NE(chapter.out.find("正文开头 [2J   正文结尾"), std::string::npos) << chapter.out;
+  for (const std::string& out : {list.out, chapter.out}) {
+    EXPECT_EQ(std::count_if(out.begin(), out.end(),
+                            [](char c) { return (c >= 0 && c < 0x20 && c != '\n' && c != '\t') || c == 0x7f; }),
+              0)
+        << out;
+  }
 }
 
 TEST_F(CliTest, NothingFoundExitsWithOne) {
