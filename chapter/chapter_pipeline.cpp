@@ -3,7 +3,7 @@
 #include "chapter/body_cleanup.h"
 #include "chapter/body_location.h"
 #include "chapter/page_loop.h"
-#include "chapter/special_site.h"
+#include "chapter/site_rule.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 

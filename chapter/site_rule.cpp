@@ -1,4 +1,4 @@
-#include "chapter/special_site.h"
+#include "chapter/site_rule.h"
 
 #include "chapter/body_location.h"
 #include "chapter/link_resolution.h"
