@@ -9,7 +9,6 @@ namespace text = lekto::text;
 
 constexpr std::string_view kSecurePrefix = "https://";
 constexpr std::string_view kPlainPrefix = "http://";
-constexpr std::string_view kQuotePlaceholder = "#\xD2\xFD\xBA\xC5";  // "#引号" in GBK
 constexpr std::string_view kCrLf = "\r\n";
 // Longer URLs are refused outright; no site's chapter links come near this.
 constexpr std::size_t kMaxUrlLength = 16 * 1024;
@@ -87,8 +86,8 @@ std::string PathOf(std::string_view url) {
 
 std::string TextBetween(std::string_view textIn, std::string_view left, std::string_view right, int start,
                         bool ignoreCase) {
-  const std::string l = text::ReplaceAll(left, kQuotePlaceholder, "\"");
-  const std::string r = text::ReplaceAll(right, kQuotePlaceholder, "\"");
+  const std::string l = text::ExpandQuotePlaceholder(left);
+  const std::string r = text::ExpandQuotePlaceholder(right);
   int p = text::Find(textIn, l, start, ignoreCase);
   if (p < 0) return {};
   p += static_cast<int>(l.size());

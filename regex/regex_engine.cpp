@@ -14,9 +14,6 @@ namespace {
 
 constexpr std::uint32_t kUnset = std::numeric_limits<std::uint32_t>::max();
 
-// "#引号" in GBK: the placeholder for a double quote in patterns that are themselves written inside quotes.
-constexpr std::string_view kQuotePlaceholder = "#\xD2\xFD\xBA\xC5";
-
 // The start of the character after a UTF-8 offset.
 std::size_t NextCharStart(const std::string& utf8, std::size_t offset) {
   ++offset;
@@ -63,7 +60,7 @@ RegexEngine& RegexEngine::operator=(RegexEngine&&) noexcept = default;
 bool RegexEngine::Compile(std::string_view pattern, std::string_view subject, bool caseSensitive, bool multiLine,
                           bool global, bool quotePlaceholder) {
   auto run = std::make_shared<Run>();
-  run->pattern = quotePlaceholder ? text::ReplaceAll(pattern, kQuotePlaceholder, "\"") : std::string(pattern);
+  run->pattern = quotePlaceholder ? text::ExpandQuotePlaceholder(pattern) : std::string(pattern);
   run_ = run;
   run->code = regex::CompilePattern(run->pattern, caseSensitive, multiLine);
   if (!run->code) return false;

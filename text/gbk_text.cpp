@@ -223,4 +223,9 @@ std::string UpToNul(std::string_view bytes) {
   return std::string(nul ? bytes.substr(0, static_cast<const char*>(nul) - bytes.data()) : bytes);
 }
 
+std::string ExpandQuotePlaceholder(std::string_view text) {
+  static constexpr std::string_view kPlaceholder = "#\xD2\xFD\xBA\xC5";  // "#引号" in GBK
+  return ReplaceAll(text, kPlaceholder, "\"");
+}
+
 }  // namespace lekto::text

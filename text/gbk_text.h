@@ -39,6 +39,10 @@ bool StartsWith(std::string_view text, std::string_view prefix);
 // True only when the suffix also begins a character of `text`.
 bool EndsWith(std::string_view text, std::string_view suffix);
 
+// Every "#引号" replaced by a double quote: the placeholder lets markers and patterns that are themselves written
+// inside quotes name a quote.
+std::string ExpandQuotePlaceholder(std::string_view text);
+
 // The text up to its first NUL byte: how a page body becomes text.
 std::string UpToNul(std::string_view bytes);
 
