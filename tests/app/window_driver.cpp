@@ -158,9 +158,4 @@ void WriteDemoSite(const std::filesystem::path& folder, const std::string& urlPr
   }
 }
 
-std::string ReadFileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 }  // namespace lekto::apptest

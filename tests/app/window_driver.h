@@ -3,6 +3,7 @@
 // function starts from, controls found by their form names, clicks, typing, double-clicks on rows, and a small
 // novel site written for the local test server.
 #include "app/main_window.h"
+#include "support/temp_folder.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -99,7 +100,6 @@ inline const QString kDemoBookTitle = QStringLiteral("青山夜话");
 const std::vector<DemoChapter>& DemoChapters();
 void WriteDemoSite(const std::filesystem::path& folder, const std::string& urlPrefix);
 
-// The whole file, as bytes.
-std::string ReadFileBytes(const std::filesystem::path& path);
+using testsupport::ReadFileBytes;
 
 }  // namespace lekto::apptest

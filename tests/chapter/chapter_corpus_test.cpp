@@ -26,7 +26,7 @@ const std::string kTitle = "corpus-row";  // never part of a page: the title lin
 // file -> first 30 Chinese characters of its body, from the manifest.
 std::map<std::string, std::u16string> ManifestBodies() {
   std::map<std::string, std::u16string> bodies;
-  std::istringstream lines(ReadFile(kCorpus / "MANIFEST.tsv"));
+  std::istringstream lines(ReadFileBytes(kCorpus / "MANIFEST.tsv"));
   std::string line;
   std::getline(lines, line);  // header
   while (std::getline(lines, line)) {

@@ -254,7 +254,7 @@ TEST_F(DownloadChapterTest, WritesTheChapterFileAndMarksTheRowDone) {
   controls_.SetAddress(Url("/gbk/index.html"));
   ASSERT_TRUE(Download(book, 9));
   EXPECT_EQ(Files(), std::vector<std::string>{"10.txt"});
-  EXPECT_EQ(ReadFile(folder_.Path() / "10.txt"), Expected("gbk/10.txt") + kCrLf);
+  EXPECT_EQ(ReadFileBytes(folder_.Path() / "10.txt"), Expected("gbk/10.txt") + kCrLf);
   EXPECT_EQ(controls_.RowState(9), done_);
   EXPECT_EQ(controls_.RowStates().size(), 1u);
 }
@@ -298,7 +298,7 @@ TEST(ChapterFile, ReplacesTheOldFileWholeAndLeavesNoTemporaryFile) {
   TempFolder folder;
   ASSERT_TRUE(WriteChapterFile(folder.Path(), 2, "a much longer first text"));
   ASSERT_TRUE(WriteChapterFile(folder.Path(), 2, Gbk(u8"短")));
-  EXPECT_EQ(ReadFile(folder.Path() / "3.txt"), Gbk(u8"短") + kCrLf);
+  EXPECT_EQ(ReadFileBytes(folder.Path() / "3.txt"), Gbk(u8"短") + kCrLf);
   int files = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) ++files;
   EXPECT_EQ(files, 1);

@@ -2,6 +2,7 @@
 // What the chapter tests against a served site share: the generated fixture site on a real local server,
 // books built from its row lists, the expected texts, and a temporary folder.
 #include "chapter/book.h"
+#include "support/temp_folder.h"
 #include "support/test_server.h"
 #include "text/text_codec.h"
 
@@ -17,31 +18,8 @@
 
 namespace lekto::chaptertest {
 
-inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-// A folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lekto-chapter-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using testsupport::ReadFileBytes;
+using testsupport::TempFolder;
 
 // One server per test process, serving the generated site at "/".
 class SiteTest : public testing::Test {
@@ -60,7 +38,7 @@ class SiteTest : public testing::Test {
   static Book LoadBook(const std::string& name) {
     Book book;
     book.siteRoot = SiteRoot();
-    std::istringstream rows(ReadFile(std::filesystem::path(LEKTO_FIXTURE_SITE) / "expected" / name / "rows.tsv"));
+    std::istringstream rows(ReadFileBytes(std::filesystem::path(LEKTO_FIXTURE_SITE) / "expected" / name / "rows.tsv"));
     for (std::string line; std::getline(rows, line);) {
       const std::size_t tab = line.find('\t');
       book.chapterTitles.push_back(text::Utf8ToAnsi(line.substr(0, tab)));
@@ -81,7 +59,7 @@ class SiteTest : public testing::Test {
   }
 
   static std::string Expected(const std::string& relative) {
-    return ReadFile(std::filesystem::path(LEKTO_FIXTURE_SITE) / "expected" / relative);
+    return ReadFileBytes(std::filesystem::path(LEKTO_FIXTURE_SITE) / "expected" / relative);
   }
 
   // The paths the server was asked for since the test began, in order.

@@ -6,6 +6,7 @@
 #include "tests/cli/cli_test_support.h"
 #include "text/text_codec.h"
 
+#include "support/temp_folder.h"
 #include "support/test_server.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,8 @@ namespace fs = std::filesystem;
 using clitest::Lines;
 using clitest::Outcome;
 using clitest::RunCaptured;
+using testsupport::ReadFileBytes;
+using testsupport::TempFolder;
 using testsupport::TestServer;
 
 const std::string kCorpus = LEKTO_CORPUS_DIR;
@@ -37,39 +40,12 @@ std::string FirstCjk(const std::string& text, std::size_t count) {
   return text::AnsiToUtf8(text::FromWide(cjk, 936));
 }
 
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A folder of pages, removed with the test.
-class Site {
- public:
-  Site() {
-    std::string pattern = (fs::temp_directory_path() / "lekto-cli-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) root_ = pattern;
-  }
-  ~Site() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  void Write(const std::string& name, std::string_view bytes) const {
-    fs::create_directories((root_ / name).parent_path());
-    std::ofstream(root_ / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
-  void Copy(const fs::path& from, const std::string& name) const { Write(name, ReadFile(from)); }
-  std::string Path() const { return root_.string(); }
-
- private:
-  fs::path root_;
-};
-
 std::string G(std::u8string_view utf8) {
   return text::Gbk(utf8);
 }
 
 // A small GBK book: a table of contents of three chapters, each a page with its body in a div.
-void WriteSmallBook(const Site& site) {
+void WriteSmallBook(const TempFolder& site) {
   std::string toc = "<html><head><title>" + G(u8"小书最新章节_测试站") + "</title></head><body>\n";
   const char8_t* bodies[] = {u8"第一段正文，讲的是开端。<br /><br />第二段正文，广告词出现在这里。",
                              u8"第二章的正文内容，平平无奇。", u8""};
@@ -86,7 +62,7 @@ void WriteSmallBook(const Site& site) {
 class CliTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    site_ = new Site;
+    site_ = new TempFolder("lekto-cli");
     WriteSmallBook(*site_);
     server_ = new TestServer;
     server_->ServeStatic("/", site_->Path());
@@ -97,7 +73,7 @@ class CliTest : public testing::Test {
   }
   static std::string Url(const std::string& path) { return server_->HttpUrl(path); }
 
-  static inline Site* site_ = nullptr;
+  static inline TempFolder* site_ = nullptr;
   static inline TestServer* server_ = nullptr;
 };
 
@@ -282,9 +258,11 @@ TEST(CliCorpus, TocAndShowOnRealPages) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.folder);
-    Site site;
-    site.Copy(fs::path(kCorpus) / c.folder / "toc.html", std::string(c.bookPath).substr(1) + "index.html");
-    site.Copy(fs::path(kCorpus) / c.folder / "ch1.html", std::string(c.bookPath).substr(1) + c.chapterFile);
+    TempFolder site("lekto-cli");
+    site.Write(std::string(c.bookPath).substr(1) + "index.html",
+               ReadFileBytes(fs::path(kCorpus) / c.folder / "toc.html"));
+    site.Write(std::string(c.bookPath).substr(1) + c.chapterFile,
+               ReadFileBytes(fs::path(kCorpus) / c.folder / "ch1.html"));
     TestServer server;
     server.ServeStatic("/", site.Path());
     const std::string address = server.HttpUrl(std::string(c.bookPath) + "index.html");

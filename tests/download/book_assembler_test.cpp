@@ -1,6 +1,7 @@
 #include "download/book_assembler.h"
 
 #include "download/work_folders.h"
+#include "support/temp_folder.h"
 #include "text/text_codec.h"
 
 #include <gtest/gtest.h>
@@ -20,36 +21,24 @@ namespace {
 namespace fs = std::filesystem;
 using text::Gbk;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 // A fresh work folder per test, with its temp folder, removed afterwards.
 class BookAssemblerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "lekto-book-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
+    ASSERT_FALSE(scratch_.Path().empty());
+    root_ = scratch_.Path();
     folders_ = FoldersAt(root_ / "work");
     ASSERT_TRUE(CreateWorkFolder(folders_));
     ASSERT_TRUE(ResetTempFolder(folders_));
-  }
-  void TearDown() override {
-    std::error_code error;
-    fs::remove_all(root_, error);
   }
 
   // Chapter file n holds "chapter n" in GBK and CR LF, as the workers write it.
   std::string Chapter(int n) const { return Gbk(u8"第") + std::to_string(n) + Gbk(u8"章 正文") + "\r\n"; }
   void PutChapters(std::initializer_list<int> numbers) const {
-    for (int n : numbers) WriteFile(folders_.temp / (std::to_string(n) + ".txt"), Chapter(n));
+    for (int n : numbers) WriteFileBytes(folders_.temp / (std::to_string(n) + ".txt"), Chapter(n));
   }
   std::vector<std::string> WorkFolderNames() const {
     std::vector<std::string> names;
@@ -60,6 +49,7 @@ class BookAssemblerTest : public ::testing::Test {
     return names;
   }
 
+  testsupport::TempFolder scratch_{"lekto-book"};
   fs::path root_;
   WorkFolders folders_;
 };
@@ -74,13 +64,13 @@ TEST(WorkFoldersTest, WindowAndCommandLineLayouts) {
 }
 
 TEST_F(BookAssemblerTest, CreateWorkFolderKeepsExistingBooksAndResetEmptiesTemp) {
-  WriteFile(folders_.work / "old.txt", "old book");
+  WriteFileBytes(folders_.work / "old.txt", "old book");
   PutChapters({1, 2});
   fs::create_directory(folders_.temp / "sub");
-  WriteFile(folders_.temp / "sub" / "x.txt", "x");
+  WriteFileBytes(folders_.temp / "sub" / "x.txt", "x");
 
   EXPECT_TRUE(CreateWorkFolder(folders_));
-  EXPECT_EQ(ReadFile(folders_.work / "old.txt"), "old book");
+  EXPECT_EQ(ReadFileBytes(folders_.work / "old.txt"), "old book");
   EXPECT_TRUE(ResetTempFolder(folders_));
   EXPECT_TRUE(fs::is_directory(folders_.temp));
   EXPECT_TRUE(fs::is_empty(folders_.temp));
@@ -124,21 +114,21 @@ TEST_F(BookAssemblerTest, AutomaticMergeWritesTitleThenChaptersInOrderSkippingGa
   EXPECT_TRUE(result.written);
   EXPECT_EQ(result.chapters, 3);
   EXPECT_EQ(result.bookFile, folders_.work / "测试书.txt");
-  EXPECT_EQ(ReadFile(result.bookFile), title + "\r\n" + Chapter(1) + Chapter(2) + Chapter(4));
+  EXPECT_EQ(ReadFileBytes(result.bookFile), title + "\r\n" + Chapter(1) + Chapter(2) + Chapter(4));
   EXPECT_EQ(WorkFolderNames(), std::vector<std::string>{"测试书.txt"});  // no temporary file left behind
 }
 
 TEST_F(BookAssemblerTest, AutomaticMergeCoversOnlyTheListedRows) {
   PutChapters({1, 2, 3});
   const MergeResult result = MergeAfterDownload(folders_, "t", 2);
-  EXPECT_EQ(ReadFile(result.bookFile), "t\r\n" + Chapter(1) + Chapter(2));
+  EXPECT_EQ(ReadFileBytes(result.bookFile), "t\r\n" + Chapter(1) + Chapter(2));
 }
 
 TEST_F(BookAssemblerTest, ExistingBookIsReplacedNotAppendedTo) {
-  WriteFile(folders_.work / "t.txt", "an older and much longer book of the same title");
+  WriteFileBytes(folders_.work / "t.txt", "an older and much longer book of the same title");
   PutChapters({1});
   MergeAfterDownload(folders_, "t", 1);
-  EXPECT_EQ(ReadFile(folders_.work / "t.txt"), "t\r\n" + Chapter(1));
+  EXPECT_EQ(ReadFileBytes(folders_.work / "t.txt"), "t\r\n" + Chapter(1));
 }
 
 TEST_F(BookAssemblerTest, EmptyTitleAndMissingTempFolder) {
@@ -146,7 +136,7 @@ TEST_F(BookAssemblerTest, EmptyTitleAndMissingTempFolder) {
   const MergeResult result = MergeAfterDownload(folders_, "", 3);
   EXPECT_TRUE(result.written);
   EXPECT_EQ(result.bookFile, folders_.work / ".txt");
-  EXPECT_EQ(ReadFile(result.bookFile), "\r\n");
+  EXPECT_EQ(ReadFileBytes(result.bookFile), "\r\n");
 }
 
 TEST_F(BookAssemblerTest, MissingWorkFolderReportsFailure) {
@@ -158,8 +148,8 @@ TEST_F(BookAssemblerTest, MissingWorkFolderReportsFailure) {
 
 // A write that fails half-way (here: the file size limit) leaves the previous book whole and no stray file.
 TEST_F(BookAssemblerTest, FailedWriteKeepsTheOldBook) {
-  WriteFile(folders_.work / "t.txt", "the good old book");
-  WriteFile(folders_.temp / "1.txt", std::string(64 * 1024, 'x'));
+  WriteFileBytes(folders_.work / "t.txt", "the good old book");
+  WriteFileBytes(folders_.temp / "1.txt", std::string(64 * 1024, 'x'));
 
   struct rlimit old {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -172,20 +162,20 @@ TEST_F(BookAssemblerTest, FailedWriteKeepsTheOldBook) {
   ::signal(SIGXFSZ, oldHandler);
 
   EXPECT_FALSE(result.written);
-  EXPECT_EQ(ReadFile(folders_.work / "t.txt"), "the good old book");
+  EXPECT_EQ(ReadFileBytes(folders_.work / "t.txt"), "the good old book");
   EXPECT_EQ(WorkFolderNames(), std::vector<std::string>{"t.txt"});
 }
 
 // Files that are not chapter numbers would keep a count-based loop from ever reaching its count.
 TEST_F(BookAssemblerTest, HandMergeEndsDespiteStrayTextFiles) {
   PutChapters({2, 3});
-  WriteFile(folders_.temp / "notes.txt", "my notes");
-  WriteFile(folders_.temp / "007.txt", "leading zero");
-  WriteFile(folders_.temp / "0.txt", "zero");
+  WriteFileBytes(folders_.temp / "notes.txt", "my notes");
+  WriteFileBytes(folders_.temp / "007.txt", "leading zero");
+  WriteFileBytes(folders_.temp / "0.txt", "zero");
   const MergeResult result = MergeByHand(folders_, "t");
   EXPECT_TRUE(result.written);
   EXPECT_EQ(result.chapters, 2);
-  EXPECT_EQ(ReadFile(result.bookFile), "t\r\n" + Chapter(2) + Chapter(3));
+  EXPECT_EQ(ReadFileBytes(result.bookFile), "t\r\n" + Chapter(2) + Chapter(3));
 }
 
 // A chapter number far beyond the others (a file copied in by hand) must not make the merge try every number
@@ -195,7 +185,7 @@ TEST_F(BookAssemblerTest, HandMergeSkipsTheGapBeforeAHugeChapterNumber) {
   const MergeResult result = MergeByHand(folders_, "t");
   EXPECT_TRUE(result.written);
   EXPECT_EQ(result.chapters, 3);
-  EXPECT_EQ(ReadFile(result.bookFile), "t\r\n" + Chapter(1) + Chapter(3) + Chapter(999999999));
+  EXPECT_EQ(ReadFileBytes(result.bookFile), "t\r\n" + Chapter(1) + Chapter(3) + Chapter(999999999));
 }
 
 TEST_F(BookAssemblerTest, HandMergeUnderANewTitleKeepsTheEarlierBook) {
@@ -203,12 +193,12 @@ TEST_F(BookAssemblerTest, HandMergeUnderANewTitleKeepsTheEarlierBook) {
   MergeByHand(folders_, "first");
   MergeByHand(folders_, "second");
   EXPECT_EQ(WorkFolderNames(), (std::vector<std::string>{"first.txt", "second.txt"}));
-  EXPECT_EQ(ReadFile(folders_.work / "second.txt"), "second\r\n" + Chapter(1));
+  EXPECT_EQ(ReadFileBytes(folders_.work / "second.txt"), "second\r\n" + Chapter(1));
 }
 
 TEST_F(BookAssemblerTest, ListFolderFilesMatchesTheMask) {
   PutChapters({1, 10});
-  WriteFile(folders_.temp / "readme.md", "");
+  WriteFileBytes(folders_.temp / "readme.md", "");
   fs::create_directory(folders_.temp / "dir.txt");
   std::vector<std::string> names{"kept"};
   EXPECT_EQ(ListFolderFiles(folders_.temp, "*.txt", names), 3);

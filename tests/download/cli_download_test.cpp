@@ -19,9 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::ExpectedChapterFile;
-using testsupport::ReadBytes;
+using testsupport::ReadFileBytes;
 using testsupport::SameBytes;
-using testsupport::WriteBytes;
+using testsupport::WriteFileBytes;
 
 struct CliRun {
   int exitCode;
@@ -32,14 +32,9 @@ struct CliRun {
 class CliDownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "lekto-cli-download-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
+    ASSERT_FALSE(scratch_.Path().empty());
+    root_ = scratch_.Path();
     server_.ServeStatic("/", testsupport::kFixtureSite.string());
-  }
-  void TearDown() override {
-    std::error_code error;
-    fs::remove_all(root_, error);
   }
 
   CliRun Run(std::vector<std::string> args) {
@@ -63,6 +58,7 @@ class CliDownloadTest : public ::testing::Test {
   }
 
   testsupport::TestServer server_;
+  testsupport::TempFolder scratch_{"lekto-cli-download"};
   fs::path root_;
 };
 
@@ -74,7 +70,7 @@ TEST_F(CliDownloadTest, WholeBookWithRandomDelays) {
   for (int i = 0; i < 200; ++i) all[i] = i + 1;
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, BookFile().string() + "\n");
-  EXPECT_TRUE(SameBytes(ReadBytes(BookFile()), Book(all)));
+  EXPECT_TRUE(SameBytes(ReadFileBytes(BookFile()), Book(all)));
   EXPECT_LE(server_.MaxConcurrent("/big200/"), 6);
   // Not a terminal: one line per finished chapter.
   std::istringstream lines(run.err);
@@ -86,7 +82,7 @@ TEST_F(CliDownloadTest, WholeBookWithRandomDelays) {
 TEST_F(CliDownloadTest, OnlyNumbersTheRowsAfterReversal) {
   const CliRun run = Download({"--reverse", "--only", "1-3,10"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_TRUE(SameBytes(ReadBytes(BookFile()), Book({200, 199, 198, 191})));
+  EXPECT_TRUE(SameBytes(ReadFileBytes(BookFile()), Book({200, 199, 198, 191})));
   EXPECT_EQ(server_.Requests().size(), 5u);  // the table of contents and four chapters
 }
 
@@ -100,7 +96,7 @@ TEST_F(CliDownloadTest, MissingChaptersAreListed) {
 
   const CliRun some = Download({"--only", "15-20"});
   EXPECT_EQ(some.exitCode, 3);
-  EXPECT_TRUE(SameBytes(ReadBytes(BookFile()), Book({15, 16, 19, 20})));
+  EXPECT_TRUE(SameBytes(ReadFileBytes(BookFile()), Book({15, 16, 19, 20})));
   EXPECT_NE(some.err.find("no text for chapter 17 第17章"), std::string::npos) << some.err;
   EXPECT_NE(some.err.find("no text for chapter 18 第18章"), std::string::npos) << some.err;
   EXPECT_EQ(some.err.find("no text for chapter 19"), std::string::npos) << some.err;
@@ -116,11 +112,11 @@ TEST_F(CliDownloadTest, MissingChaptersAreListed) {
 // theirs with it.
 TEST_F(CliDownloadTest, UsersOwnTempFolderInTheWorkFolderSurvives) {
   fs::create_directories(Dir() / "temp");
-  WriteBytes(Dir() / "temp" / "notes.txt", "mine");
+  WriteFileBytes(Dir() / "temp" / "notes.txt", "mine");
   const CliRun run = Download({"--only", "1"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_TRUE(SameBytes(ReadBytes(Dir() / "temp" / "notes.txt"), "mine"));
-  EXPECT_TRUE(SameBytes(ReadBytes(BookFile()), Book({1})));
+  EXPECT_TRUE(SameBytes(ReadFileBytes(Dir() / "temp" / "notes.txt"), "mine"));
+  EXPECT_TRUE(SameBytes(ReadFileBytes(BookFile()), Book({1})));
 }
 
 TEST_F(CliDownloadTest, UsageErrors) {

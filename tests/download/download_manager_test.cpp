@@ -29,9 +29,9 @@ using testsupport::TestServer;
 using text::Gbk;
 
 using testsupport::ExpectedChapterFile;
-using testsupport::ReadBytes;
+using testsupport::ReadFileBytes;
 using testsupport::SameBytes;
-using testsupport::WriteBytes;
+using testsupport::WriteFileBytes;
 
 using testsupport::FakeControls;
 
@@ -58,6 +58,13 @@ class Gate {
     open_ = true;
     changed_.notify_all();
   }
+  // The product's fetcher, held at this gate before every request.
+  Fetcher Guard() {
+    return [this, plain = DefaultFetcher()](const std::string& url) {
+      Pass();
+      return plain(url);
+    };
+  }
 
  private:
   std::mutex mutex_;
@@ -70,15 +77,10 @@ class Gate {
 class DownloadManagerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "lekto-download-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
+    ASSERT_FALSE(scratch_.Path().empty());
+    root_ = scratch_.Path();
     folders_ = FoldersAt(root_ / "work");
     server_.ServeStatic("/", testsupport::kFixtureSite.string());
-  }
-  void TearDown() override {
-    std::error_code error;
-    fs::remove_all(root_, error);
   }
 
   std::string TocAddress(std::string_view name) const {
@@ -109,6 +111,7 @@ class DownloadManagerTest : public ::testing::Test {
   }
 
   TestServer server_;
+  testsupport::TempFolder scratch_{"lekto-download"};
   fs::path root_;
   WorkFolders folders_;
 };
@@ -142,7 +145,7 @@ TEST_F(DownloadManagerTest, BookHoldsTickedChaptersInRowOrderDespiteRandomDelays
   for (int row = 0; row < kRows; ++row) {
     if (row != 2 && row != 4 && row != 7) chapters += ExpectedChapterFile("big200", row + 1);
   }
-  EXPECT_TRUE(SameBytes(ReadBytes(folders_.work / "长卷200.txt"), book->title + "\r\n" + chapters));
+  EXPECT_TRUE(SameBytes(ReadFileBytes(folders_.work / "长卷200.txt"), book->title + "\r\n" + chapters));
   EXPECT_TRUE(report.merged && report.merge.written);
   EXPECT_EQ(report.ticked, kRows - 2);
   EXPECT_EQ(report.written, kRows - 3);
@@ -161,9 +164,9 @@ TEST_F(DownloadManagerTest, BookHoldsTickedChaptersInRowOrderDespiteRandomDelays
   EXPECT_EQ(manager.RunningWorkers(), 0);
 
   // A hand merge of the same files under another title ends despite a stray file and holds the same chapters.
-  WriteBytes(folders_.temp / "notes.txt", "not a chapter");
+  WriteFileBytes(folders_.temp / "notes.txt", "not a chapter");
   const MergeResult byHand = MergeByHand(folders_, Gbk(u8"另一个书名"));
-  EXPECT_TRUE(SameBytes(ReadBytes(byHand.bookFile), Gbk(u8"另一个书名") + "\r\n" + chapters));
+  EXPECT_TRUE(SameBytes(ReadFileBytes(byHand.bookFile), Gbk(u8"另一个书名") + "\r\n" + chapters));
 }
 
 TEST_F(DownloadManagerTest, ReversedListGivesReversedBook) {
@@ -176,8 +179,8 @@ TEST_F(DownloadManagerTest, ReversedListGivesReversedBook) {
 
   std::string expected = book->title + "\r\n";
   for (int n = 200; n >= 1; --n) expected += ExpectedChapterFile("big200", n);
-  EXPECT_TRUE(SameBytes(ReadBytes(report.merge.bookFile), expected));
-  EXPECT_TRUE(SameBytes(ReadBytes(folders_.temp / "1.txt"), ExpectedChapterFile("big200", 200)));
+  EXPECT_TRUE(SameBytes(ReadFileBytes(report.merge.bookFile), expected));
+  EXPECT_TRUE(SameBytes(ReadFileBytes(folders_.temp / "1.txt"), ExpectedChapterFile("big200", 200)));
   EXPECT_EQ(server_.Requests().size(), 200u);  // no chapter pulled in the ones above it
 }
 
@@ -196,7 +199,7 @@ TEST_F(DownloadManagerTest, OnlyTheLastTenOfAThousandRowsTicked) {
   }
   std::sort(expectedFiles.begin(), expectedFiles.end());
   EXPECT_EQ(TempFiles(), expectedFiles);
-  EXPECT_TRUE(SameBytes(ReadBytes(report.merge.bookFile), expectedBook));
+  EXPECT_TRUE(SameBytes(ReadFileBytes(report.merge.bookFile), expectedBook));
   EXPECT_EQ(server_.Requests().size(), 10u);  // unticked rows fetch nothing
   EXPECT_EQ(report.ticked, 10);
 }
@@ -208,11 +211,7 @@ TEST_F(DownloadManagerTest, SecondDownloadWhileOneRunsIsRefused) {
   FakeControls controls(TocAddress("big200"));
   TickOnly(controls, 200, 0, kTicked);
   Gate gate;
-  const Fetcher plain = DefaultFetcher();
-  const Fetcher gated = [&](const std::string& url) {
-    gate.Pass();
-    return plain(url);
-  };
+  const Fetcher gated = gate.Guard();
   DownloadManager manager(controls, gated, folders_);
   DownloadReport report;
   int completions = 0;
@@ -222,7 +221,7 @@ TEST_F(DownloadManagerTest, SecondDownloadWhileOneRunsIsRefused) {
   });
   ASSERT_TRUE(manager.StartDownload(MakeBook("big200")));
   gate.AwaitWaiting(DownloadManager::kWorkerLimit);
-  WriteBytes(folders_.temp / "marker.txt", "left by the first download");
+  WriteFileBytes(folders_.temp / "marker.txt", "left by the first download");
 
   EXPECT_TRUE(manager.Busy());
   EXPECT_EQ(manager.RunningWorkers(), DownloadManager::kWorkerLimit);
@@ -250,11 +249,7 @@ TEST_F(DownloadManagerTest, DestroyingTheManagerStopsAfterTheCurrentRequests) {
   FakeControls controls(TocAddress("big200"));
   TickOnly(controls, 200, 0, kTicked);
   Gate gate;
-  const Fetcher plain = DefaultFetcher();
-  const Fetcher gated = [&](const std::string& url) {
-    gate.Pass();
-    return plain(url);
-  };
+  const Fetcher gated = gate.Guard();
   DownloadReport report;
   {
     DownloadManager manager(controls, gated, folders_);
@@ -275,7 +270,7 @@ TEST_F(DownloadManagerTest, DestroyingTheManagerStopsAfterTheCurrentRequests) {
 TEST_F(DownloadManagerTest, EmptyListFinishesAtOnceWithoutABook) {
   FakeControls controls(TocAddress("big200"));
   fs::create_directories(folders_.temp);
-  WriteBytes(folders_.temp / "1.txt", "from the viewer");
+  WriteFileBytes(folders_.temp / "1.txt", "from the viewer");
   DownloadManager manager(controls, DefaultFetcher(), folders_);
   auto book = MakeBook("big200");
   book->chapterTitles.clear();
@@ -293,13 +288,13 @@ TEST_F(DownloadManagerTest, DownloadThatWritesNothingKeepsTheOldBook) {
   book->chapterTitles.resize(3);
   book->chapterLinks.assign(3, server_.HttpUrl("/status/404"));
   fs::create_directories(folders_.work);
-  WriteBytes(folders_.work / "长卷200.txt", "the good old book");
+  WriteFileBytes(folders_.work / "长卷200.txt", "the good old book");
   FakeControls controls(TocAddress("big200"));
   DownloadManager manager(controls, DefaultFetcher(), folders_);
   const DownloadReport report = Download(manager, book);
   EXPECT_FALSE(report.merged);
   EXPECT_EQ(report.EmptyRows(), (std::vector<int>{0, 1, 2}));
-  EXPECT_TRUE(SameBytes(ReadBytes(folders_.work / "长卷200.txt"), "the good old book"));
+  EXPECT_TRUE(SameBytes(ReadFileBytes(folders_.work / "长卷200.txt"), "the good old book"));
 }
 
 TEST_F(DownloadManagerTest, TitleThatTriesToLeaveTheFolderLandsInside) {
@@ -310,7 +305,7 @@ TEST_F(DownloadManagerTest, TitleThatTriesToLeaveTheFolderLandsInside) {
   EXPECT_TRUE(report.merge.written);
   EXPECT_EQ(report.merge.bookFile.parent_path(), folders_.work);
   EXPECT_FALSE(fs::exists(root_ / "escaped.txt"));
-  EXPECT_TRUE(SameBytes(ReadBytes(report.merge.bookFile),
+  EXPECT_TRUE(SameBytes(ReadFileBytes(report.merge.bookFile),
                         "../../../escaped\r\n" + ExpectedChapterFile("big200", 1) + ExpectedChapterFile("big200", 2)));
 }
 

@@ -3,6 +3,7 @@
 // /bigN/1.html ... and expected/bigN/ holds the rows (rows.tsv: title TAB path, UTF-8) and each row's chapter
 // text in GBK (R.txt, without the final line break the chapter file adds).
 #include "chapter/book.h"
+#include "support/temp_folder.h"
 #include "support/test_server.h"
 #include "text/text_codec.h"
 
@@ -19,16 +20,6 @@
 namespace lekto::testsupport {
 
 inline const std::filesystem::path kFixtureSite = LEKTO_FIXTURE_SITE;
-
-inline std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 // Books run to hundreds of kilobytes: on a mismatch, say where it starts instead of printing both.
 inline ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
@@ -47,7 +38,7 @@ inline std::string FixtureBookTitle(std::string_view book) {
 
 // What the chapter file of `row` (1-based) holds.
 inline std::string ExpectedChapterFile(std::string_view book, int row) {
-  return ReadBytes(kFixtureSite / "expected" / book / (std::to_string(row) + ".txt")) + "\r\n";
+  return ReadFileBytes(kFixtureSite / "expected" / book / (std::to_string(row) + ".txt")) + "\r\n";
 }
 
 // The book's rows as the table of contents lists them, pointing at `server`, which serves the site at "/".

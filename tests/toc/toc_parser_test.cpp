@@ -2,11 +2,10 @@
 // and the walk over "下一页" pages.
 #include "toc/toc_parser.h"
 
-#include "tests/toc/toc_test_support.h"
-#include "text/text_codec.h"
-
 #include "support/fake_controls.h"
+#include "support/temp_folder.h"
 #include "support/test_server.h"
+#include "text/text_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +17,8 @@ namespace lekto {
 namespace {
 
 using testsupport::FakeControls;
+using testsupport::TempFolder;
 using testsupport::TestServer;
-using toctest::PageFolder;
 
 std::string G(std::u8string_view utf8) {
   return text::Gbk(utf8);
@@ -56,7 +55,7 @@ std::string NextPageLink(const std::string& href) {
 class TocParserTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    pages_ = new PageFolder;
+    pages_ = new TempFolder("lekto-toc");
     server_ = new TestServer;
     server_->ServeStatic("/toc/", pages_->Path().string());
   }
@@ -76,7 +75,7 @@ class TocParserTest : public testing::Test {
                                           [&](const testsupport::RecordedRequest& r) { return r.target == path; }));
   }
 
-  static inline PageFolder* pages_ = nullptr;
+  static inline TempFolder* pages_ = nullptr;
   static inline TestServer* server_ = nullptr;
 };
 
