@@ -1,0 +1,63 @@
+#pragma once
+// The download record: what one download was asked to fetch and what it wrote, kept as a small text file so that
+// a later run can tell which chapter files belong to which book (resume) and which chapters a book already holds
+// (update). Texts in memory are GBK like everywhere in the core; the file is UTF-8, one field per line, readable
+// and editable by hand:
+//
+//   lekto-record 1
+//   address<TAB>http://example.com/book/
+//   title<TAB>书名
+//   transcode<TAB>0            (also preprocess, filters: 0 or 1)
+//   rules<TAB>广告\r\n.*?推荐     (the filter-rule box, escaped)
+//   format<TAB>gbk
+//   chapter<TAB>1<TAB>第1章<TAB>http://example.com/book/1.html    (written 1 or 0, title, link; one per row)
+//
+//   written<TAB>7              (appended while a download runs: row 7 (1-based) has its chapter file now)
+//
+// Values escape backslash, tab, CR and LF as \\ \t \r \n; a GBK byte sequence that has no UTF-8 form is written
+// byte by byte as \xHH, so every text reads back exactly. Unknown keys are skipped, so later versions may add
+// fields that older readers ignore.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "download/work_folders.h"
+
+namespace lekto {
+
+struct RecordedChapter {
+  std::string title;  // GBK
+  std::string link;   // absolute address
+  bool written = false;
+};
+
+struct DownloadRecord {
+  std::string address;  // the table-of-contents address (GBK)
+  std::string bookTitle;
+  bool transcode = false;
+  bool preprocess = false;
+  bool filtersEnabled = false;
+  std::string filterRules;                // lines joined by CR LF (GBK)
+  std::string format = "gbk";             // output format of the book
+  std::vector<RecordedChapter> chapters;  // one per row, in row order
+};
+
+// Writes the record to `file` atomically: a temporary file beside it, renamed over it once complete. False, with
+// any earlier record left as it was, when it could not be written.
+bool WriteDownloadRecord(const std::filesystem::path& file, const DownloadRecord& record);
+
+// Appends a "written" line for `row` (0-based) to an existing record: one small append per finished chapter, so
+// a download stopped half-way still says which chapter files are complete. False when it could not be appended.
+bool AppendWrittenMark(const std::filesystem::path& file, int row);
+
+// std::nullopt when the file is missing, unreadable or not a record.
+std::optional<DownloadRecord> ReadDownloadRecord(const std::filesystem::path& file);
+
+// The record of the download whose chapter files the temp folder holds.
+std::filesystem::path TempRecordPath(const WorkFolders& folders);
+// The record kept beside a book file: the book's path with its extension replaced by ".lekto".
+std::filesystem::path BookRecordPath(const std::filesystem::path& bookFile);
+
+}  // namespace lekto
