@@ -62,7 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
                               "a  \r\n" + Gbk(u8"\u3000\u3000") + "b"},
                     CleanCase{"BareLineFeedsUntouched", "a\n\n\nb", "a\n\n\nb"},
                     // Tags go after the blank lines collapse: a line of only a tag stays as an empty line.
-                    CleanCase{"TagOnlyLineStaysEmpty", "a\r\n<b>\r\nc", "a\r\n\r\nc"}));
+                    CleanCase{"TagOnlyLineStaysEmpty", "a\r\n<b>\r\nc", "a\r\n\r\nc"}),
+    testing::PrintToStringParamName());
 
 INSTANTIATE_TEST_SUITE_P(Tags, CleanBodyTest,
                          testing::Values(CleanCase{"SimpleTags", "a<b>c</b><i class=\"x-1; y:2%\">d</i>", "acd"},
@@ -72,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(Tags, CleanBodyTest,
                                          CleanCase{"ChineseInsideTagStays", "<img alt=" + Gbk(u8"图") + ">",
                                                    "<img alt=" + Gbk(u8"图") + ">"},
                                          CleanCase{"AmpersandAndHashStay", "<a href=#top>x</a><a href=a&b>y",
-                                                   "<a href=#top>x<a href=a&b>y"}));
+                                                   "<a href=#top>x<a href=a&b>y"}),
+                         testing::PrintToStringParamName());
 
 TEST(TrimOuterBreaks, RemovesOneBreakAtEachEnd) {
   EXPECT_EQ(TrimOuterBreaks("\r\n"), "");

@@ -62,7 +62,26 @@ TEST_P(DialectTable, MatchesLikeJavaScript) {
   EXPECT_EQ(engine.Replace(text::Gbk(c.replacement)), c.valid ? text::Gbk(c.replaced) : std::string());
 }
 
-INSTANTIATE_TEST_SUITE_P(JavaScript, DialectTable, ::testing::Range<std::size_t>(0, Cases().size()));
+// "Row042_href_w": the row's number in the table, then the ASCII words of its pattern, so a failing row can be
+// found in dialect_table.inc and read at a glance.
+std::string RowName(const ::testing::TestParamInfo<std::size_t>& info) {
+  std::string name = std::to_string(info.param);
+  name = "Row" + std::string(name.size() < 3 ? 3 - name.size() : 0, '0') + name;
+  std::string words;
+  for (const char8_t c : std::u8string_view(Cases()[info.param].pattern)) {
+    const bool word = (c >= u8'a' && c <= u8'z') || (c >= u8'A' && c <= u8'Z') || (c >= u8'0' && c <= u8'9');
+    if (word) {
+      words += static_cast<char>(c);
+    } else if (!words.empty() && words.back() != '_') {
+      words += '_';
+    }
+    if (words.size() >= 20) break;
+  }
+  while (!words.empty() && words.back() == '_') words.pop_back();
+  return words.empty() ? name : name + "_" + words;
+}
+
+INSTANTIATE_TEST_SUITE_P(JavaScript, DialectTable, ::testing::Range<std::size_t>(0, Cases().size()), RowName);
 
 }  // namespace
 }  // namespace lekto

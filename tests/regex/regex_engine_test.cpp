@@ -282,7 +282,10 @@ TEST_P(BothMatchers, LinearScanOfALargePageStaysWithinTheLimits) {
   EXPECT_EQ(engine.MatchCount(), blocks * 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(JitAndInterpreter, BothMatchers, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(JitAndInterpreter, BothMatchers, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Jit" : "Interpreter");
+                         });
 
 TEST(RegexEngine, EnginesOnSeveralThreads) {
   const std::string page = "<div>" + ChineseText(20000) + "</div><span>" + Gbk(u8"下一页") + "</span>";

@@ -5,6 +5,7 @@
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 
+#include "support/corpus.h"
 #include "support/fake_controls.h"
 #include "support/test_server.h"
 
@@ -17,7 +18,7 @@
 namespace lekto {
 namespace {
 
-const std::string kCorpus = LEKTO_CORPUS_DIR;
+const std::string kCorpus = testsupport::CorpusFolder().string();
 
 struct ManifestToc {
   int chapterLinks = 0;
@@ -71,12 +72,17 @@ const CorpusCase kCases[] = {
 class TocCorpusTest : public testing::TestWithParam<CorpusCase> {
  protected:
   static void SetUpTestSuite() {
+    if (!testsupport::HaveCorpus()) return;
     server_ = new testsupport::TestServer;
     server_->ServeStatic("/17_17275/", kCorpus + "/biquge_com_tw");
     server_->ServeStatic("/74_74132/", kCorpus + "/biquge_info");
     server_->ServeStatic("/", kCorpus + "/mirror_52mb");
   }
-  static void TearDownTestSuite() { delete server_; }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  void SetUp() override { LEKTO_SKIP_WITHOUT_CORPUS(); }
 
   static inline testsupport::TestServer* server_ = nullptr;
 };
@@ -104,6 +110,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, TocCorpusTest, testing::ValuesIn(kCases),
                          });
 
 TEST(TocCorpus, MirrorKeepsTheLaterOfTwoChaptersWithOneTitle) {
+  LEKTO_SKIP_WITHOUT_CORPUS();
   testsupport::TestServer server;
   server.ServeStatic("/", kCorpus + "/mirror_52mb");
   const std::optional<Book> book = ParseToc(testsupport::FakeControls(server.HttpUrl("/toc.html")), DefaultFetcher());

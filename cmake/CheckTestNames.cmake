@@ -1,0 +1,20 @@
+# Fails when a CTest name ends in a bare parameter index or carries a printed parameter value: such a name says
+# nothing about the case when it fails (run as a CTest test; `ctest -N` only lists, it runs nothing).
+execute_process(COMMAND ${CTEST} -N WORKING_DIRECTORY ${BUILD_DIR} OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "ctest -N failed in ${BUILD_DIR}")
+endif()
+string(REPLACE "\n" ";" lines "${listing}")
+set(unnamed "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "Test +#[0-9]+: (.*)$")
+    set(name "${CMAKE_MATCH_1}")
+    if(name MATCHES "/[0-9]+$" OR name MATCHES "GetParam|byte object")
+      string(APPEND unnamed "  ${name}\n")
+    endif()
+  endif()
+endforeach()
+if(unnamed)
+  message(FATAL_ERROR "parameterised tests without a case name (give INSTANTIATE_TEST_SUITE_P a name "
+                      "generator):\n${unnamed}")
+endif()
