@@ -5,12 +5,14 @@
 #include "app/qt_text.h"
 #include "app/timed_message.h"
 #include "download/book_assembler.h"
+#include "download/book_name.h"
 #include "download/download_manager.h"
 
 #include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <string>
 #include <utility>
 
 namespace lekto {
@@ -29,6 +31,12 @@ void MainWindow::StartDownload() {
   // The last download's report has reached the window, but its dispatcher may still be returning from handing
   // it over; that takes a moment, and the manager would refuse the new download until then.
   downloads_->Wait();
+  // A book without a usable title is named here, once, so that its file is never the hidden ".txt".
+  if (std::string named = NamedBookTitle(book_->title, LocalTimeNow()); named != book_->title) {
+    auto retitled = std::make_shared<Book>(*book_);
+    retitled->title = std::move(named);
+    book_ = std::move(retitled);
+  }
   if (!downloads_->StartDownload(book_)) return;
   downloadRunning_ = true;
   button4_->setText(QStringLiteral("下载中"));
@@ -69,17 +77,14 @@ void MainWindow::MergeByHand() {
   dialog.setOkButtonText(QStringLiteral("确定"));
   dialog.setCancelButtonText(QStringLiteral("取消"));
   if (dialog.exec() != QDialog::Accepted) return;
-  const QString title = dialog.textValue();
-  auto retitled = std::make_shared<Book>(*book_);
-  retitled->title = ToGbk(title);
-  book_ = std::move(retitled);
+  // The typed title names this merge's book only; the list keeps the title it was parsed with.
+  const std::string title = NamedBookTitle(ToGbk(dialog.textValue()), LocalTimeNow());
 
-  const MergeResult merged = lekto::MergeByHand(FoldersUnder(baseFolder_), book_->title);
+  const MergeResult merged = lekto::MergeByHand(FoldersUnder(baseFolder_), title);
   if (merged.written) {
-    ShowTimedMessage(this, QStringLiteral("标题"), Quoted(book_->title) + QStringLiteral("合并完成！"));
+    ShowTimedMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并完成！"));
   } else {
-    ShowTimedMessage(this, QStringLiteral("标题"),
-                     Quoted(book_->title) + QStringLiteral("合并失败，无法写入书籍文件！"));
+    ShowTimedMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并失败，无法写入书籍文件！"));
   }
 }
 

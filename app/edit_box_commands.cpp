@@ -9,12 +9,21 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
 
 namespace lekto {
 
 void MainWindow::ClearEditBox(QWidget* box) {
-  if (auto* line = qobject_cast<QLineEdit*>(box)) line->clear();
-  if (auto* text = qobject_cast<QPlainTextEdit*>(box)) text->clear();
+  // Emptied as an edit of the reader's own, so that Ctrl+Z brings the text back.
+  if (auto* line = qobject_cast<QLineEdit*>(box)) {
+    line->selectAll();
+    line->del();
+  }
+  if (auto* text = qobject_cast<QPlainTextEdit*>(box)) {
+    QTextCursor cursor(text->document());
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+  }
 }
 
 void MainWindow::ToggleFilterBox() {
@@ -30,6 +39,13 @@ void MainWindow::SnapshotFilterBox() {
 void MainWindow::QuickInsert(const QPushButton* button) {
   const std::string fragment = ToGbk(button->text());
   edit3_->setPlainText(FromGbkLines(InsertAtCaret(filterBoxItems_, filterBoxCaret_, fragment)));
+  if (!edit3_->isEnabled()) return;
+  // Back into the box, the caret after the inserted fragment, so that typing goes on where it left off.
+  QTextCursor cursor = edit3_->textCursor();
+  cursor.setPosition(
+      static_cast<int>(FromGbkLines(TextBeforeCaret(filterBoxItems_, filterBoxCaret_) + fragment).size()));
+  edit3_->setTextCursor(cursor);
+  edit3_->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace lekto

@@ -8,6 +8,9 @@
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  // The settings the window keeps between runs live under these names in the user's config folder.
+  QApplication::setOrganizationName(QStringLiteral("Lekto"));
+  QApplication::setApplicationName(QStringLiteral("Lekto"));
   lekto::MainWindow window(lekto::ProgramFolder());
   window.show();
   const int status = QApplication::exec();

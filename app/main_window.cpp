@@ -5,13 +5,21 @@
 #include "download/work_folders.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QEvent>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolTip>
 #include <utility>
 
 namespace lekto {
@@ -30,6 +38,7 @@ MainWindow::MainWindow(std::filesystem::path baseFolder, Fetcher fetch, QWidget*
   downloads_->SetCompletionHandler(
       [this](const DownloadReport& report) { controls_.Post([this, report] { FinishDownload(report); }); });
   WireEvents();
+  LoadSettings();
   CreateWorkFolder();
 }
 
@@ -38,6 +47,22 @@ MainWindow::~MainWindow() {
   // controls they read still exist.
   controls_.SetReceiver(nullptr, {});
   downloads_.reset();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (downloadRunning_) {
+    QMessageBox question(QMessageBox::Question, QStringLiteral("提示"), QStringLiteral("下载尚未完成，确定退出吗？"),
+                         QMessageBox::Ok | QMessageBox::Cancel, this);
+    question.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    question.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    question.setDefaultButton(QMessageBox::Cancel);
+    if (question.exec() != QMessageBox::Ok) {
+      event->ignore();
+      return;
+    }
+  }
+  SaveSettings();
+  event->accept();
 }
 
 void MainWindow::CreateWorkFolder() {
@@ -59,12 +84,27 @@ void MainWindow::WireEvents() {
   connect(button3_, &QPushButton::clicked, this, &MainWindow::NextChapter);
   connect(timer1_, &QTimer::timeout, this, &MainWindow::ProgressTick);
 
+  // The keyboard: Enter in the address box parses, Enter on a row opens it (see eventFilter), and the chapter
+  // keys step through the list from anywhere in the window; in the content box and the list Ctrl+Left and
+  // Ctrl+Right do the same.
+  connect(edit1_, &QLineEdit::returnPressed, this, &MainWindow::ParseToc);
+  auto* previous = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), this);
+  auto* next = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), this);
+  connect(previous, &QShortcut::activated, this, &MainWindow::PreviousChapter);
+  connect(next, &QShortcut::activated, this, &MainWindow::NextChapter);
+  button2_->setToolTip(QStringLiteral("上一章（Ctrl+PageUp）"));
+  button3_->setToolTip(QStringLiteral("下一章（Ctrl+PageDown）"));
+
   // Double-clicks, the right button and leaving the filter-rule box have no signal of their own.
   edit1_->installEventFilter(this);
   edit2_->viewport()->installEventFilter(this);
   edit3_->viewport()->installEventFilter(this);
   edit3_->installEventFilter(this);
   list_->viewport()->installEventFilter(this);
+  list_->installEventFilter(this);
+  edit2_->installEventFilter(this);
+  label1_->installEventFilter(this);
+  label2_->installEventFilter(this);
 
   // The mirror the core reads, kept in step with every change of the controls.
   connect(edit1_, &QLineEdit::textChanged, this, [this](const QString& text) { controls_.SetAddress(ToGbk(text)); });
@@ -103,13 +143,64 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         return true;
       }
       break;
+    case QEvent::KeyPress: {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (watched == list_ && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        OpenChapterRow();
+        return true;
+      }
+      if ((watched == list_ || watched == edit2_) && key->modifiers() == Qt::ControlModifier) {
+        if (key->key() == Qt::Key_Left) {
+          PreviousChapter();
+          return true;
+        }
+        if (key->key() == Qt::Key_Right) {
+          NextChapter();
+          return true;
+        }
+      }
+      break;
+    }
     case QEvent::FocusOut:
       if (watched == edit3_) SnapshotFilterBox();
+      break;
+    case QEvent::ToolTip:
+      if (watched == list_->viewport() || watched == label1_ || watched == label2_) {
+        ShowCutTextTip(watched, static_cast<QHelpEvent*>(event));
+        return true;
+      }
       break;
     default:
       break;
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::ShowCutTextTip(QObject* watched, const QHelpEvent* event) {
+  // A tip only where the text is cut: a long chapter title in its cell, a long book title in a status line.
+  QString text;
+  QRect room;
+  QWidget* owner = nullptr;
+  if (watched == list_->viewport()) {
+    if (const QTableWidgetItem* item = list_->itemAt(event->pos())) {
+      text = item->text();
+      room = list_->visualItemRect(item);
+      // The cell's own padding and, in the first column, the check box take part of the width.
+      const int used = list_->fontMetrics().horizontalAdvance(text) + (item->column() == 0 ? 24 : 8);
+      if (used <= room.width()) text.clear();
+    }
+    owner = list_->viewport();
+  } else {
+    auto* label = static_cast<QLabel*>(watched);
+    if (label->fontMetrics().horizontalAdvance(label->text()) > label->width()) text = label->text();
+    room = label->rect();
+    owner = label;
+  }
+  if (text.isEmpty()) {
+    QToolTip::hideText();
+    return;
+  }
+  QToolTip::showText(event->globalPos(), text, owner, room);
 }
 
 }  // namespace lekto

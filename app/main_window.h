@@ -6,6 +6,7 @@
 #include "app/window_controls.h"
 #include "chapter/book.h"
 
+#include <QRect>
 #include <QWidget>
 #include <filesystem>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <vector>
 
 class QCheckBox;
+class QHelpEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -44,11 +46,17 @@ class MainWindow final : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  // Asks first while a download runs; keeps the settings of a window that closes.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildControls();
   void WireEvents();
   void CreateWorkFolder();
+  void ShowCutTextTip(QObject* watched, const QHelpEvent* event);
+  void LoadSettings();
+  void SaveSettings() const;
 
   // Table of contents and chapter list.
   void ParseToc();
@@ -77,6 +85,13 @@ class MainWindow final : public QWidget {
   void FinishDownload(const DownloadReport& report);
   void MergeByHand();
 
+  // A control's place at the default size, and how it follows a larger window (window_layout.cpp).
+  struct Placement {
+    QWidget* control;
+    QRect base;
+    unsigned follow;
+  };
+
   // How often 时钟1 ticks while it runs.
   static constexpr int kProgressIntervalMs = 300;
 
@@ -88,6 +103,8 @@ class MainWindow final : public QWidget {
   int currentRow_ = 0;
   int filterBoxCaret_ = 0;
   std::vector<std::string> filterBoxItems_;
+  std::vector<Placement> placements_;
+  int titleColumnShare_ = 0;  // extra width the title column has taken from the window so far
   // Declared after the controls so that it is destroyed first: its workers read the controls until they stop.
   std::unique_ptr<DownloadManager> downloads_;
   bool downloadRunning_ = false;

@@ -1,4 +1,5 @@
-// The window's controls: names, kinds, captions, places and sizes, fonts, the list's columns and the help text.
+// The window's controls: names, kinds, captions, places and sizes, fonts, the list's columns and the help text;
+// and how the controls share the room of a window made larger than its default size.
 #include "app/main_window.h"
 
 #include <QCheckBox>
@@ -11,13 +12,16 @@
 #include <QStringList>
 #include <QTableWidget>
 #include <QTimer>
+#include <algorithm>
+#include <utility>
 
 namespace lekto {
 
 namespace {
 
-// The outer size is 630 x 467 with a fixed frame; the client area is what remains inside a 3-pixel border and
-// a 20-pixel caption bar. Qt sizes the client area and leaves the frame to the window manager.
+// The default outer size is 630 x 467; the client area is what remains inside a 3-pixel border and a 20-pixel
+// caption bar. Qt sizes the client area and leaves the frame to the window manager. The default size is also the
+// smallest: every control keeps the place it has there.
 constexpr int kOuterWidth = 630;
 constexpr int kOuterHeight = 467;
 constexpr int kFrameBorder = 3;
@@ -82,6 +86,19 @@ QFont WindowFont() {
   return font;
 }
 
+// How a control follows the extra room of a larger window. The list takes a third of the extra width and the
+// content box the rest; both take all of the extra height. What sits beside or below them moves along.
+enum Follow : unsigned {
+  kStay = 0,
+  kRightOfList = 1U << 0,    // moves right by the list's extra width
+  kRightEdge = 1U << 1,      // moves right by all of the extra width
+  kWiderAsList = 1U << 2,    // grows by the list's extra width
+  kWiderAsViewer = 1U << 3,  // grows by the content box's extra width
+  kWiderAll = 1U << 4,       // grows by all of the extra width
+  kBottom = 1U << 5,         // moves down by the extra height
+  kTaller = 1U << 6,         // grows by the extra height
+};
+
 template <typename Control>
 Control* Place(QWidget* parent, const QString& name, int left, int top, int width, int height) {
   auto* control = new Control(parent);
@@ -97,6 +114,20 @@ Control* Place(QWidget* parent, const QString& name, const QString& caption, int
   return control;
 }
 
+QRect Followed(const QRect& base, unsigned follow, int extraWidth, int extraHeight) {
+  const int listShare = extraWidth / 3;
+  const int viewerShare = extraWidth - listShare;
+  QRect placed = base;
+  if (follow & kRightOfList) placed.translate(listShare, 0);
+  if (follow & kRightEdge) placed.translate(extraWidth, 0);
+  if (follow & kBottom) placed.translate(0, extraHeight);
+  if (follow & kWiderAsList) placed.setWidth(placed.width() + listShare);
+  if (follow & kWiderAsViewer) placed.setWidth(placed.width() + viewerShare);
+  if (follow & kWiderAll) placed.setWidth(placed.width() + extraWidth);
+  if (follow & kTaller) placed.setHeight(placed.height() + extraHeight);
+  return placed;
+}
+
 QString HelpText() {
   return kHelpLines.join(QLatin1Char('\n'));
 }
@@ -107,8 +138,9 @@ void MainWindow::BuildControls() {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QStringLiteral("Lekto(Orvane)"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  setFixedSize(kClientWidth, kClientHeight);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  setMinimumSize(kClientWidth, kClientHeight);
+  resize(kClientWidth, kClientHeight);
   move(50, 50);
   setFont(WindowFont());
 
@@ -165,10 +197,49 @@ void MainWindow::BuildControls() {
   button2_ = Place<QPushButton>(this, QStringLiteral("按钮2"), QStringLiteral("上一章"), 392, 408, 48, 24);
   button3_ = Place<QPushButton>(this, QStringLiteral("按钮3"), QStringLiteral("下一章"), 536, 408, 48, 24);
 
+  // Where each control goes when the window grows.
+  const std::pair<QWidget*, unsigned> follows[] = {
+      {edit1_, kWiderAll},
+      {button1_, kRightEdge},
+      {check2_, kRightEdge},
+      {check3_, kRightEdge},
+      {label1_, kWiderAsList},
+      {label2_, kRightOfList | kWiderAsViewer},
+      {list_, kWiderAsList | kTaller},
+      {edit2_, kRightOfList | kWiderAsViewer | kTaller},
+      {label4_, kRightOfList | kBottom},
+      {check1_, kRightOfList | kBottom},
+      {button7_, kRightOfList | kBottom},
+      {button8_, kRightOfList | kBottom},
+      {edit3_, kRightOfList | kWiderAsViewer | kBottom},
+      {button5_, kBottom},
+      {button6_, kBottom},
+      {button9_, kBottom},
+      {label3_, kBottom},
+      {button4_, kBottom},
+      {button10_, kBottom},
+      {button2_, kRightOfList | kBottom},
+      {button3_, kRightEdge | kBottom},
+  };
+  for (const auto& [control, follow] : follows) placements_.push_back({control, control->geometry(), follow});
+
   // Interval 0 and stopped until a parse starts it.
   timer1_ = new QTimer(this);
   timer1_->setObjectName(QStringLiteral("时钟1"));
   timer1_->setInterval(0);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const int extraWidth = std::max(0, width() - kClientWidth);
+  const int extraHeight = std::max(0, height() - kClientHeight);
+  for (const Placement& placement : placements_) {
+    placement.control->setGeometry(Followed(placement.base, placement.follow, extraWidth, extraHeight));
+  }
+  // The title column takes the list's extra width, on top of any width the reader gave it by hand.
+  const int listShare = Followed(QRect(0, 0, 0, 0), kWiderAsList, extraWidth, extraHeight).width();
+  list_->setColumnWidth(1, std::max(0, list_->columnWidth(1) + listShare - titleColumnShare_));
+  titleColumnShare_ = listShare;
 }
 
 }  // namespace lekto

@@ -23,6 +23,7 @@ int main(int argc, char* argv[]) {
   }
   using namespace lekto::apptest;
   QTemporaryDir base;
+  IsolateSettings(base.filePath(QStringLiteral("config")));
   lekto::testsupport::TestServer server;
   server.ServeStatic("/", args.size() == 4 ? args[2].toStdString() : std::string(LEKTO_FIXTURE_SITE));
   const std::string indexPath = args.size() == 4 ? args[3].toStdString() : std::string("/gbk/index.html");

@@ -107,6 +107,36 @@ class WindowChaptersTest : public WindowTest {
     QCOMPARE(Label(*window_, "标签2")->text(), DemoChapters()[0].title + QStringLiteral("--加载完毕！"));
   }
 
+  // Enter in the address box parses, Enter on a row opens it, and the chapter keys step from the row last
+  // opened: Ctrl+PageDown anywhere, Ctrl+Left in the content box, Ctrl+Right in the list.
+  void keyboardDrivesTheList() {
+    QLineEdit* address = AddressBox(*window_);
+    address->setFocus();
+    TypeText(address, QString::fromStdString(server_.HttpUrl("/novel/index.html")));
+    PressKey(address, Qt::Key_Return);
+    QTableWidget* list = ChapterList(*window_);
+    QCOMPARE(list->rowCount(), 6);
+    QCOMPARE(Label(*window_, "标签1")->text(), kDemoBookTitle + QStringLiteral("--章节列表获取完毕！"));
+
+    // Taking the focus makes the first row current; Down goes to the second.
+    list->setFocus();
+    PressKey(list, Qt::Key_Down);
+    QCOMPARE(list->currentRow(), 1);
+    PressKey(list, Qt::Key_Return);
+    QCOMPARE(window_->CurrentRow(), 1);
+    QCOMPARE(Label(*window_, "标签2")->text(), DemoChapters()[1].title + QStringLiteral("--加载完毕！"));
+    PressKey(list, Qt::Key_PageDown, Qt::ControlModifier);
+    QCOMPARE(window_->CurrentRow(), 2);
+    QVERIFY(ContentBox(*window_)->toPlainText().contains(DemoChapters()[2].paragraphs.front()));
+    PressKey(ContentBox(*window_), Qt::Key_Left, Qt::ControlModifier);
+    PressKey(ContentBox(*window_), Qt::Key_Left, Qt::ControlModifier);
+    QCOMPARE(window_->CurrentRow(), 0);
+    QCOMPARE(Label(*window_, "标签2")->text(), DemoChapters()[0].title + QStringLiteral("--加载完毕！"));
+    PressKey(list, Qt::Key_Right, Qt::ControlModifier);
+    QCOMPARE(window_->CurrentRow(), 1);
+    QCOMPARE(list->selectedRanges().front().topRow(), 1);
+  }
+
   void newParseStartsSteppingFromTheFirstRow() {
     Parse();
     DoubleClickRow(ChapterList(*window_), 5);

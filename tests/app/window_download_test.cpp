@@ -6,11 +6,13 @@
 #include "app/window_controls.h"
 #include "chapter/chapter_pipeline.h"
 #include "support/test_server.h"
+#include "text/text_codec.h"
 #include "window_driver.h"
 
 #include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -44,8 +46,22 @@ void AnswerTitleBox(const QWidget& window, const QString& title, QString* offere
       return;
     }
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete);
     TypeText(edit, title);
     QTest::keyClick(edit, Qt::Key_Return);
+  });
+}
+
+// Answers the question box the window is about to show with `button`; its text goes to `asked`.
+void AnswerQuestion(const QWidget& window, QMessageBox::StandardButton button, QString* asked) {
+  QTimer::singleShot(10, [&window, button, asked] {
+    QMessageBox* box = ShownMessageBox(window);
+    if (box == nullptr) {
+      AnswerQuestion(window, button, asked);
+      return;
+    }
+    *asked = box->text();
+    box->button(button)->click();
   });
 }
 
@@ -127,14 +143,26 @@ class WindowDownloadTest : public WindowTest {
     AnswerTitleBox(*window_, QStringLiteral("青山夜话全本"), &offered);
     ClickButton(*window_, "按钮10");
     QCOMPARE(offered, kDemoBookTitle);
-    QCOMPARE(FromGbk(window_->CurrentBook().title), QStringLiteral("青山夜话全本"));
-    QCOMPARE(ReadFileBytes(BookFile("青山夜话全本")), ExpectedBook(window_->CurrentBook().title));
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话全本")), ExpectedBook(text::Gbk(u8"青山夜话全本")));
     // The book of the download stays beside the new one.
     QVERIFY(std::filesystem::exists(BookFile("青山夜话")));
     QMessageBox* box = ShownMessageBox(*window_);
     QVERIFY(box != nullptr);
     QCOMPARE(box->text(), QStringLiteral("《青山夜话全本》合并完成！"));
     QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+    // The typed title named that merge only.
+    QCOMPARE(FromGbk(window_->CurrentBook().title), kDemoBookTitle);
+
+    // An empty title names the book after the time, never the hidden ".txt".
+    AnswerTitleBox(*window_, QStringLiteral(""), &offered);
+    ClickButton(*window_, "按钮10");
+    QCOMPARE(offered, kDemoBookTitle);
+    QVERIFY(!std::filesystem::exists(base_ / "Lekto" / ".txt"));
+    const QRegularExpression unnamed(QStringLiteral("^未命名_\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d$"));
+    const QString named =
+        ShownMessageText(*window_).remove(QStringLiteral("《")).remove(QStringLiteral("》合并完成！"));
+    QVERIFY2(unnamed.match(named).hasMatch(), qPrintable(named));
+    QCOMPARE(ReadFileBytes(base_ / "Lekto" / (named.toStdString() + ".txt")), ExpectedBook(ToGbk(named)));
   }
 
   void cancelledTitleBoxMergesNothing() {
@@ -160,7 +188,11 @@ class WindowDownloadTest : public WindowTest {
     QCOMPARE(ChapterList(*window_)->rowCount(), 0);
     ClickButton(*window_, "按钮4");
     WaitForDownload();
-    QCOMPARE(ShownMessageText(*window_), QStringLiteral("《》没有下载到任何章节，未合并！"));
+    // A list without a title downloads under "未命名" and the time.
+    QVERIFY2(QRegularExpression(QStringLiteral("^《未命名_[-_0-9]{19}》没有下载到任何章节，未合并！$"))
+                 .match(ShownMessageText(*window_))
+                 .hasMatch(),
+             qPrintable(ShownMessageText(*window_)));
   }
 
   void mergeByHandThatCannotWriteSaysSo() {
@@ -191,11 +223,22 @@ class WindowDownloadTest : public WindowTest {
     QVERIFY(Button(*window_, "按钮9")->isEnabled());
   }
 
-  void closingTheWindowDuringADownloadEndsCleanly() {
+  // Closing while workers run asks first; "取消" keeps the window and its download, "确定" closes it cleanly.
+  void closingDuringADownloadAsksFirst() {
     server_.SetDelay(500);
     ClickButton(*window_, "按钮4");
     QTRY_VERIFY(window_->findChild<QTimer*>(QStringLiteral("时钟1"))->isActive());
-    window_->close();
+    QString asked;
+    AnswerQuestion(*window_, QMessageBox::Cancel, &asked);
+    QVERIFY(!window_->close());
+    QCOMPARE(asked, QStringLiteral("下载尚未完成，确定退出吗？"));
+    QVERIFY(window_->isVisible());
+    QVERIFY(window_->DownloadRunning());
+
+    asked.clear();
+    AnswerQuestion(*window_, QMessageBox::Ok, &asked);
+    QVERIFY(window_->close());
+    QCOMPARE(asked, QStringLiteral("下载尚未完成，确定退出吗？"));
     window_.reset();
     // Nothing the workers post reaches the window any more.
     QTest::qWait(100);

@@ -3,6 +3,7 @@
 #include "text/text_codec.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QTest>
 #include <fstream>
 #include <iterator>
@@ -23,10 +24,17 @@ void WriteGbk(const std::filesystem::path& path, const QString& page) {
 
 }  // namespace
 
+void IsolateSettings(const QString& folder) {
+  QCoreApplication::setOrganizationName(QStringLiteral("LektoTest"));
+  QCoreApplication::setApplicationName(QStringLiteral("Lekto"));
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+}
+
 void WindowTest::init() {
   folder_ = std::make_unique<QTemporaryDir>();
   QVERIFY(folder_->isValid());
   base_ = folder_->path().toStdString();
+  IsolateSettings(folder_->filePath(QStringLiteral("config")));
   window_ = std::make_unique<MainWindow>(base_);
   QVERIFY(ShowActive(*window_));
 }
@@ -50,6 +58,10 @@ void TypeText(QWidget* widget, const QString& text) {
   for (const QChar character : text) {
     QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
   }
+}
+
+void PressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+  QTest::keyClick(widget, key, modifiers);
 }
 
 void ClickButton(const QWidget& window, const char* name) {

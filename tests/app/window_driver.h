@@ -39,6 +39,10 @@ class WindowTest : public QObject {
   std::unique_ptr<MainWindow> window_;
 };
 
+// Points the settings the window keeps between runs at `folder`, so that no test reads or writes the user's own.
+// WindowTest does this before each test function, with a folder inside its temporary program folder.
+void IsolateSettings(const QString& folder);
+
 // The control named `name` (its form name, UTF-8) inside `window`; null when there is none.
 template <typename Control>
 Control* Find(const QWidget& window, const char* name) {
@@ -71,6 +75,8 @@ void Click(QWidget* widget);
 // Types `text` key by key, Chinese characters included (QTest::keyClicks takes Latin-1 only).
 void TypeText(QWidget* widget, const QString& text);
 void ClickButton(const QWidget& window, const char* name);
+// Presses and releases `key` on `widget`.
+void PressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 // Empties the address box by a double-click, types `address` and clicks "目录解析".
 void ParseAddress(const QWidget& window, const QString& address);
 // Double-clicks the title cell of `row`.

@@ -5,6 +5,7 @@
 
 #include <QFontInfo>
 #include <QHeaderView>
+#include <QMap>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -19,11 +20,14 @@ class WindowLayoutTest : public WindowTest {
   void windowFrame() {
     QCOMPARE(window_->windowTitle(), QStringLiteral("Lekto(Orvane)"));
     QCOMPARE(window_->objectName(), QStringLiteral("MainWindow"));
-    QVERIFY(!(window_->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
     QVERIFY(window_->windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(window_->windowFlags() & Qt::WindowCloseButtonHint);
-    QCOMPARE(window_->minimumSize(), window_->maximumSize());
-    // Every control lies inside the fixed client area.
+    // The default client area is also the smallest; the window can grow from there.
+    QCOMPARE(window_->size(), QSize(624, 441));
+    QCOMPARE(window_->minimumSize(), QSize(624, 441));
+    QVERIFY(window_->maximumSize().width() > 2000 && window_->maximumSize().height() > 2000);
+    // Every control lies inside the client area.
     for (const QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
       QVERIFY2(window_->rect().contains(child->geometry()), qPrintable(child->objectName()));
     }
@@ -75,6 +79,75 @@ class WindowLayoutTest : public WindowTest {
       QVERIFY(!button->isChecked());
     }
     if (const auto* label = qobject_cast<const QLabel*>(control)) QCOMPARE(label->text(), caption);
+  }
+
+  // A larger window gives its room to the list and the content box; what sits beside or below them moves along,
+  // and back at the default size every control is where the table above puts it.
+  void growsWithTheWindow() {
+    QMap<QString, QRect> before;
+    for (const QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      before[child->objectName()] = child->geometry();
+    const auto now = [this](const char* name) { return Find<QWidget>(*window_, name)->geometry(); };
+    const auto was = [&before](const char* name) { return before[QString::fromUtf8(name)]; };
+
+    window_->resize(1224, 741);  // 600 wider, 300 taller
+    QTRY_COMPARE(now("超级列表框2").size(), QSize(336 + 200, 336 + 300));
+    QCOMPARE(now("编辑框2"), QRect(352 + 200, 64, 264 + 400, 272 + 300));
+    QCOMPARE(now("编辑框1").width(), 464 + 600);
+    QCOMPARE(now("按钮1").topLeft(), QPoint(480 + 600, 8));
+    QCOMPARE(now("编辑框3"), QRect(352 + 200, 360 + 300, 264 + 400, 48));
+    QCOMPARE(now("按钮4").topLeft(), QPoint(256, 408 + 300));
+    QCOMPARE(now("按钮3").topLeft(), QPoint(536 + 600, 408 + 300));
+    QCOMPARE(ChapterList(*window_)->columnWidth(1), 200 + 200);
+    for (const QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      QVERIFY2(window_->rect().contains(child->geometry()), qPrintable(child->objectName()));
+    }
+    QVERIFY(!now("超级列表框2").intersects(now("编辑框2")));
+
+    window_->resize(624, 441);
+    QTRY_COMPARE(now("编辑框2"), was("编辑框2"));
+    for (auto place = before.cbegin(); place != before.cend(); ++place) {
+      QCOMPARE(Find<QWidget>(*window_, place.key().toUtf8().constData())->geometry(), place.value());
+    }
+    QCOMPARE(ChapterList(*window_)->columnWidth(1), 200);
+  }
+
+  // Rules, switches, the address and the window's size outlive the window; a double-click that emptied a box
+  // can be undone first.
+  void settingsKeptAcrossTwoWindows() {
+    Click(Find<QCheckBox>(*window_, "选择框1"));
+    Click(Find<QCheckBox>(*window_, "选择框3"));
+    QPlainTextEdit* rules = FilterBox(*window_);
+    QTest::mouseDClick(rules->viewport(), Qt::LeftButton);
+    QCOMPARE(rules->toPlainText(), QString());
+    rules->setFocus();
+    QTest::keyClick(rules, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(rules->toPlainText(), QStringLiteral("过滤规则1\n过滤规则2\n过滤规则3"));
+    QTest::keyClick(rules, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(rules, Qt::Key_Return);
+    TypeText(rules, QStringLiteral("本章未完.*?"));
+    QTest::keyClicks(AddressBox(*window_), QStringLiteral("http://127.0.0.1/book/"));
+    QTest::mouseDClick(AddressBox(*window_), Qt::LeftButton);
+    QCOMPARE(AddressBox(*window_)->text(), QString());
+    QTest::keyClick(AddressBox(*window_), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(AddressBox(*window_)->text(), QStringLiteral("http://127.0.0.1/book/"));
+    window_->resize(900, 600);
+    QVERIFY(window_->close());
+    window_.reset();
+
+    window_ = std::make_unique<MainWindow>(base_);
+    QVERIFY(ShowActive(*window_));
+    QCOMPARE(FilterBox(*window_)->toPlainText(), QStringLiteral("过滤规则1\n过滤规则2\n过滤规则3\n本章未完.*?"));
+    QVERIFY(FilterBox(*window_)->isEnabled());
+    QVERIFY(Find<QCheckBox>(*window_, "选择框1")->isChecked());
+    QVERIFY(!Find<QCheckBox>(*window_, "选择框2")->isChecked());
+    QVERIFY(Find<QCheckBox>(*window_, "选择框3")->isChecked());
+    QCOMPARE(AddressBox(*window_)->text(), QStringLiteral("http://127.0.0.1/book/"));
+    QCOMPARE(window_->size(), QSize(900, 600));
+    // The core reads what the controls show.
+    QCOMPARE(window_->CoreControls().Address(), std::string("http://127.0.0.1/book/"));
+    QVERIFY(window_->CoreControls().FiltersEnabled());
+    QVERIFY(window_->CoreControls().Preprocess());
   }
 
   void helpTextAndFilterExamples() {

@@ -56,12 +56,17 @@ class WindowQuickInsertTest : public WindowTest {
     QCOMPARE(FilterBox(*window_)->toPlainText(), QStringLiteral(".*?"));
   }
 
-  void twoInsertsStartFromTheSameSnapshot() {
+  // After an insert the focus is back in the box with the caret after the fragment: typing goes on there, and
+  // the next insert follows the last.
+  void insertsReturnTheFocusToTheBox() {
     TypeLines();
     QTest::keyClick(FilterBox(*window_), Qt::Key_Up);
     ClickButton(*window_, "按钮7");
+    QVERIFY(FilterBox(*window_)->hasFocus());
+    QTest::keyClicks(FilterBox(*window_), QStringLiteral("x"));
     ClickButton(*window_, "按钮8");
-    QCOMPARE(FilterBox(*window_)->toPlainText(), QStringLiteral("ab\ncd[\\S\\s]*?\nef"));
+    QCOMPARE(FilterBox(*window_)->toPlainText(), QStringLiteral("ab\ncd.*?x[\\S\\s]*?\nef"));
+    QCOMPARE(window_->FilterBoxCaret(), 10);
   }
 
   void buttonsWorkOnTheLastSnapshotWhileTheBoxIsDisabled() {
