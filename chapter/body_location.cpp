@@ -9,7 +9,7 @@ namespace lekto {
 
 std::string FetchPage(const Fetcher& fetch, const std::string& link) {
   if (link.empty()) return {};
-  return text::UpToNul(fetch(link));
+  return text::UpToNul(fetch(link).body);
 }
 
 std::string DecodePage(std::string_view page, bool pageIsUtf8, const Controls& controls) {

@@ -5,7 +5,7 @@
 namespace lekto {
 
 Fetcher DefaultFetcher() {
-  return [](const std::string& url) { return http::WebRequest(url); };
+  return [](const std::string& url) { return http::Get(url); };
 }
 
 }  // namespace lekto

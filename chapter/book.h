@@ -1,6 +1,8 @@
 #pragma once
 // What a table-of-contents parse produces: the book's title, the site root that links resolve against, and
 // the chapter rows. Row r of the chapter list is element r of both lists.
+#include "http/response.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,9 +26,9 @@ struct Book {
   }
 };
 
-// Fetches one URL and returns the body bytes, empty on failure. The product passes WebRequest with the URL
-// alone; benchmarks may serve pages from memory.
-using Fetcher = std::function<std::string(const std::string& url)>;
+// Fetches one URL: the response's status, body and reading headers, or why none arrived. The product passes
+// http::Get; tests and benchmarks may serve pages from memory.
+using Fetcher = std::function<http::Response(const std::string& url)>;
 Fetcher DefaultFetcher();
 
 }  // namespace lekto

@@ -170,7 +170,7 @@ void DownloadManager::RunWorker(const Book& book, int row, ChapterOutcome& outco
   // Once the download is cancelled every further request of this worker fails at once, so the worker ends after
   // the request it is in.
   bool interrupted = false;
-  const Fetcher fetch = [this, &interrupted](const std::string& url) -> std::string {
+  const Fetcher fetch = [this, &interrupted](const std::string& url) -> http::Response {
     if (stop_) {
       interrupted = true;
       return {};

@@ -187,12 +187,54 @@ void SetMethodAndBody(CURL* curl, std::string_view verb, const std::string& body
   curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
 }
 
-}  // namespace
+TransferError ErrorOf(CURLcode code, const Exchange& exchange) {
+  switch (code) {
+    case CURLE_OK:
+      return TransferError::kNone;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+      return TransferError::kConnect;
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_ABORTED_BY_CALLBACK:  // the low-speed watch
+      return TransferError::kTimedOut;
+    case CURLE_WRITE_ERROR:  // the body cap
+    case CURLE_FILESIZE_EXCEEDED:
+      return TransferError::kTooLarge;
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_BAD_CONTENT_ENCODING:
+      return TransferError::kCutOff;
+    default:
+      return exchange.headerBytes > kMaxHeaderBytes ? TransferError::kTooLarge : TransferError::kOther;
+  }
+}
 
-std::string WebRequest(std::string_view url, std::optional<int> method, std::optional<std::string_view> postText,
-                       std::string* cookies, std::string* returnedCookies, std::string* headers,
-                       std::string* returnedHeaders, std::optional<bool> noRedirect, std::string* postBytes,
-                       std::optional<std::string_view> proxy, std::optional<bool> autoMergeCookies) {
+// The value of the final response's header `name` (lower case), trimmed; empty when it has none.
+std::string HeaderValue(std::string_view block, std::string_view name) {
+  for (const std::string& line : text::Split(block, "\r\n")) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string::npos || colon != name.size()) continue;
+    if (text::ToLowerAscii(line.substr(0, colon)) != name) continue;
+    const std::size_t start = line.find_first_not_of(" \t", colon + 1);
+    if (start == std::string::npos) return {};
+    return line.substr(start, line.find_last_not_of(" \t") - start + 1);
+  }
+  return {};
+}
+
+// WebRequest's whole work; `outcome`, when given, receives the final response's status and reading headers, or
+// why there was none.
+std::string Perform(std::string_view url, std::optional<int> method, std::optional<std::string_view> postText,
+                    std::string* cookies, std::string* returnedCookies, std::string* headers,
+                    std::string* returnedHeaders, std::optional<bool> noRedirect, std::string* postBytes,
+                    std::optional<std::string_view> proxy, std::optional<bool> autoMergeCookies, Response* outcome) {
+  if (outcome != nullptr) {
+    *outcome = Response();
+    outcome->error = TransferError::kOther;
+  }
   // An address pasted with white space around it names the same page; the scheme must then start the text.
   const std::size_t first = url.find_first_not_of(" \t\r\n");
   url = first == std::string_view::npos ? std::string_view()
@@ -204,7 +246,10 @@ std::string WebRequest(std::string_view url, std::optional<int> method, std::opt
     std::string agent = UserAgentOf(headers != nullptr ? std::string_view(*headers) : std::string_view());
     agent.resize(std::min(agent.size(), agent.find_first_of("\r\n")));  // one header line, never more
     const std::optional<std::string> address = RequestAddress(url);
-    if (!address) return {};
+    if (!address) {
+      if (outcome != nullptr) outcome->error = TransferError::kBadAddress;
+      return {};
+    }
 
     TransferLimits limits;
     std::shared_ptr<const std::string> extraTrust;
@@ -274,6 +319,14 @@ std::string WebRequest(std::string_view url, std::optional<int> method, std::opt
 
     const CURLcode code = curl_easy_perform(curl);
     const bool ok = code == CURLE_OK || (code == CURLE_WRITE_ERROR && exchange.stoppedAfterHeaders);
+    if (outcome != nullptr) {
+      long status = 0;
+      curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+      outcome->error = ok ? TransferError::kNone : ErrorOf(code, exchange);
+      outcome->status = static_cast<int>(status);
+      outcome->contentType = HeaderValue(exchange.headers, "content-type");
+      outcome->retryAfter = HeaderValue(exchange.headers, "retry-after");
+    }
 
     // Any failure, a cut-off body included, gives the empty result: a partial page must not pass for a whole one.
     std::string result = ok ? std::move(exchange.body) : std::string();
@@ -288,6 +341,24 @@ std::string WebRequest(std::string_view url, std::optional<int> method, std::opt
   } catch (...) {  // out of memory: the empty result, as for every failure
     return {};
   }
+}
+
+}  // namespace
+
+std::string WebRequest(std::string_view url, std::optional<int> method, std::optional<std::string_view> postText,
+                       std::string* cookies, std::string* returnedCookies, std::string* headers,
+                       std::string* returnedHeaders, std::optional<bool> noRedirect, std::string* postBytes,
+                       std::optional<std::string_view> proxy, std::optional<bool> autoMergeCookies) {
+  return Perform(url, method, postText, cookies, returnedCookies, headers, returnedHeaders, noRedirect, postBytes,
+                 proxy, autoMergeCookies, nullptr);
+}
+
+Response Get(std::string_view url) {
+  Response response;
+  std::string body = Perform(url, std::nullopt, std::nullopt, nullptr, nullptr, nullptr, nullptr, std::nullopt, nullptr,
+                             std::nullopt, std::nullopt, &response);
+  response.body = std::move(body);
+  return response;
 }
 
 void TrustCertificateForTests(const std::string& pemPath) {

@@ -78,7 +78,7 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
   if (address.empty() || !text::Contains(address, "http")) return std::nullopt;
 
   Book book;
-  std::string page = text::UpToNul(fetch(address));
+  std::string page = text::UpToNul(fetch(address).body);
   // Later pages of the same table of contents are taken to share the first page's charset.
   const bool utf8 = text::DeclaresUtfCharset(page);
   if (utf8) page = text::Utf8ToAnsi(page);
@@ -100,7 +100,7 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
     ResolveLink(link, address, book.siteRoot);
     // A page that links to itself or back to an earlier page would otherwise be read forever.
     if (!visited.insert(link).second) break;
-    page = PageText(fetch(link), utf8);
+    page = PageText(fetch(link).body, utf8);
   }
   return book;
 }

@@ -43,10 +43,10 @@ struct MemorySite {
   Fetcher Fetch() const {
     return [this](const std::string& url) {
       const auto it = pages.find(url);
-      if (it == pages.end()) return std::string();
+      if (it == pages.end()) return http::Response::Answered({}, 404);
       served += it->second.size();
       ++count;
-      return it->second;
+      return http::Response::Answered(it->second);
     };
   }
 };

@@ -224,7 +224,7 @@ TEST_F(PipelineTest, FiltersRunOnlyWhenEnabledAndABrokenRuleLosesNothing) {
 
 TEST(BuildChapterText, TitleGoesInFrontOnlyWhenTheTextLacksIt) {
   const std::string page = Gbk(u8"<div id=\"content\">正文开始，第1章在此，正文结束</div>");
-  const Fetcher fetch = [&page](const std::string&) { return page; };
+  const Fetcher fetch = [&page](const std::string&) { return http::Response::Answered(page); };
   FakeControls controls;
   Book book;
   book.chapterTitles = {Gbk(u8"第1章"), Gbk(u8"第2章")};

@@ -297,6 +297,47 @@ TEST_F(WebRequestTest, BrokenTransfersGiveTheEmptyResult) {
   EXPECT_EQ(WebRequest(Server().HttpUrl("/bytes?size=1048577")), "");
 }
 
+// Get hands the pipeline what WebRequest's body alone hides: the status, the headers it reads, and why a transfer
+// gave nothing.
+TEST_F(WebRequestTest, GetTellsPagesFromFailures) {
+  Response page = Get(Server().HttpUrl("/status/200?type=text/html;%20charset=utf-8"));
+  EXPECT_TRUE(page.Ok());
+  EXPECT_EQ(page.status, 200);
+  EXPECT_EQ(page.body, "status 200 body");
+  EXPECT_EQ(page.contentType, "text/html; charset=utf-8");
+  EXPECT_EQ(FailureReason(page), "");
+
+  const Response busy = Get(Server().HttpsUrl("/status/503?retry-after=7"));
+  EXPECT_FALSE(busy.Ok());
+  EXPECT_EQ(busy.status, 503);
+  EXPECT_EQ(busy.body, "status 503 body");  // the error page is there, but not taken for a page
+  EXPECT_EQ(busy.retryAfter, "7");
+  EXPECT_EQ(FailureReason(busy), "HTTP 503");
+  EXPECT_EQ(Get(Server().HttpUrl("/redirect/3")).body, "hello");  // the final response counts
+
+  TransferLimits limits = TransferLimitsInForce();
+  limits.lowSpeedWindowMs = 1000;
+  limits.maxBodyBytes = 10000;  // above the 5,000 bytes /reset sends before it breaks off
+  const ScopedLimits scoped(limits);
+  const struct {
+    std::string url;
+    TransferError error;
+  } failures[] = {
+      {Server().HttpUrl("/stall"), TransferError::kTimedOut},
+      {Server().HttpUrl("/reset"), TransferError::kCutOff},
+      {Server().HttpUrl("/bytes?size=10001"), TransferError::kTooLarge},
+      {"http://127.0.0.1:1/", TransferError::kConnect},
+      {"ftp://127.0.0.1/", TransferError::kBadAddress},
+  };
+  for (const auto& failure : failures) {
+    page = Get(failure.url);
+    EXPECT_EQ(page.error, failure.error) << failure.url;
+    EXPECT_FALSE(page.Ok()) << failure.url;
+    EXPECT_EQ(page.body, "") << failure.url;
+    EXPECT_NE(FailureReason(page), "") << failure.url;
+  }
+}
+
 TEST_F(WebRequestTest, UnreachableServerRewritesOnlyWhatTheSendWouldHave) {
   // A bound socket that never listens: every connection to it is refused at once.
   const int fd = socket(AF_INET, SOCK_STREAM, 0);

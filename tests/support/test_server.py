@@ -352,7 +352,8 @@ def loop(h, query):
 @route("/status/", prefix=True)
 def status(h, query):
     code = int(h.path.split("?")[0].rsplit("/", 1)[1])
-    h.send(code, "status %d body" % code)
+    headers = [("Retry-After", query["retry-after"])] if "retry-after" in query else []
+    h.send(code, "status %d body" % code, headers=headers, content_type=query.get("type", "text/plain"))
 
 
 @route("/cookies/set")

@@ -230,7 +230,7 @@ TEST(TocParserPages, EndlessNextPagesStopAtThePageCap) {
     for (int k = 3 * n; k < 3 * n + 3; ++k) {
       page += "<a href=\"/chapter/book/" + std::to_string(100000 + k) + ".html\">c" + std::to_string(k) + "</a>\n";
     }
-    return page + NextPageLink("p" + std::to_string(n + 1) + ".html");
+    return http::Response::Answered(page + NextPageLink("p" + std::to_string(n + 1) + ".html"));
   };
   const std::optional<Book> book = ParseToc(FakeControls("http://127.0.0.1/toc/p1.html"), endless);
   ASSERT_TRUE(book);
