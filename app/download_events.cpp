@@ -37,8 +37,22 @@ void MainWindow::StartDownload() {
     retitled->title = std::move(named);
     book_ = std::move(retitled);
   }
-  if (!downloads_->StartDownload(book_)) return;
+  // "下载" clicked again on the very list whose download left failed chapters retries those (and any row ticked
+  // since) and keeps the chapters already written; any other click starts clean.
+  DownloadOptions options;
+  options.resume = retryBook_ != nullptr && retryBook_ == book_;
+  switch (downloads_->StartDownload(book_, options)) {
+    case DownloadManager::StartResult::kStarted:
+      break;
+    case DownloadManager::StartResult::kFolderInUse:
+      ShowTimedMessage(this, QStringLiteral("提示："),
+                       QStringLiteral("另一个下载正在使用下载文件夹，请等它结束后再试！"));
+      return;
+    default:
+      return;
+  }
   downloadRunning_ = true;
+  retryBook_ = nullptr;
   button4_->setText(QStringLiteral("下载中"));
   // The rows stay as they are until the download ends: its workers' states land on them by number.
   button1_->setEnabled(false);
@@ -58,9 +72,20 @@ void MainWindow::FinishDownload(const DownloadReport& report) {
   button9_->setEnabled(true);
   ProgressTick();
   timer1_->stop();
-  if (report.cancelled) return;
   const QString title = Quoted(report.book->title);
-  if (report.merged && report.merge.written) {
+  if (report.writeError) {
+    ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("写入章节文件失败，下载已停止！"));
+    return;
+  }
+  if (report.cancelled) return;
+  const auto failed = static_cast<int>(report.FailedRows().size());
+  if (failed > 0) retryBook_ = report.book;
+  if (failed > 0 && report.merged && report.merge.written) {
+    ShowTimedMessage(this, QStringLiteral("标题"),
+                     title + QStringLiteral("下载完毕，%1 章下载失败（共 %2 章），再点“下载”可重试失败的章节！")
+                                 .arg(failed)
+                                 .arg(report.ticked));
+  } else if (report.merged && report.merge.written) {
     ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("下载完毕，合并完成！"));
   } else if (report.written == 0) {
     ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("没有下载到任何章节，未合并！"));

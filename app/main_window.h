@@ -108,6 +108,8 @@ class MainWindow final : public QWidget {
   // Declared after the controls so that it is destroyed first: its workers read the controls until they stop.
   std::unique_ptr<DownloadManager> downloads_;
   bool downloadRunning_ = false;
+  // The list whose last download left failed chapters: "下载" on this same list retries them.
+  std::shared_ptr<const Book> retryBook_;
 
   QLineEdit* edit1_ = nullptr;       // 编辑框1: table-of-contents address
   QPushButton* button1_ = nullptr;   // 按钮1: 目录解析

@@ -7,10 +7,12 @@
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <atomic>
-#include <fstream>
 #include <system_error>
 
 namespace lekto {
@@ -40,7 +42,23 @@ std::filesystem::path ChapterFilePath(const std::filesystem::path& tempFolder, i
   return tempFolder / (std::to_string(static_cast<long long>(row) + 1) + ".txt");
 }
 
-bool WriteChapterFile(const std::filesystem::path& tempFolder, int row, std::string_view text) {
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteChapterFile(const std::filesystem::path& tempFolder, int row, std::string_view text, std::error_code* error) {
   // The viewer and a worker may write the same chapter at once, and the merge may read it meanwhile: each
   // writer fills a file of its own and renames it over the chapter file, so a reader sees the old file or
   // the new one, never half of one.
@@ -48,25 +66,22 @@ bool WriteChapterFile(const std::filesystem::path& tempFolder, int row, std::str
   const std::filesystem::path target = ChapterFilePath(tempFolder, row);
   std::filesystem::path temporary = target;
   temporary += "." + std::to_string(::getpid()) + "." + std::to_string(serial.fetch_add(1)) + ".part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.write("\r\n", 2);
-    out.close();
-    if (!out) {
+  std::error_code failure;
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    failure.assign(errno, std::generic_category());
+  } else {
+    const bool written = WriteAll(fd, text) && WriteAll(fd, "\r\n");
+    if (!written) failure.assign(errno, std::generic_category());
+    if (::close(fd) != 0 && !failure) failure.assign(errno, std::generic_category());
+    if (!failure) std::filesystem::rename(temporary, target, failure);
+    if (failure) {
       std::error_code ignored;
       std::filesystem::remove(temporary, ignored);
-      return false;
     }
   }
-  std::error_code error;
-  std::filesystem::rename(temporary, target, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    return false;
-  }
-  return true;
+  if (error != nullptr) *error = failure;
+  return !failure;
 }
 
 bool DownloadChapter(int row, const Book& book, Controls& controls, const Fetcher& fetch,

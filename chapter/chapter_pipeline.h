@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace lekto {
 
@@ -29,9 +30,10 @@ enum class ChapterMode {
 std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode);
 
 // Chapter file of a row: `tempFolder` / (row + 1) ".txt", holding `text` and "\r\n". False when it could not
-// be written.
+// be written, with the reason in `error` when given.
 std::filesystem::path ChapterFilePath(const std::filesystem::path& tempFolder, int row);
-bool WriteChapterFile(const std::filesystem::path& tempFolder, int row, std::string_view text);
+bool WriteChapterFile(const std::filesystem::path& tempFolder, int row, std::string_view text,
+                      std::error_code* error = nullptr);
 
 // The body of one download worker, without the worker counter (the download manager owns it): an unticked row
 // ends at once; an empty text writes nothing and leaves the row's state; otherwise the chapter file is written

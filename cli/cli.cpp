@@ -25,7 +25,8 @@ void PrintHelp(std::ostream& out) {
          "  --filter PATTERN   a filter rule; repeatable, one rule each, all of them enabled (启用)\n"
          "  --help             show this text\n"
          "\n"
-         "exit status: 0 success, 1 nothing found, 2 bad usage, 3 download: some chapters gave no text\n";
+         "exit status: 0 success, 1 nothing found, 2 bad usage, 3 download: some chapters failed (listed),\n"
+         "             130 download interrupted by Ctrl-C\n";
 }
 
 int GeneralUsageError(std::ostream& err, std::string_view message) {

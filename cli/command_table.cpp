@@ -7,11 +7,14 @@ const std::vector<Command>& Commands() {
       {"toc", "toc URL", "list the chapters: the book title, then ID, title and link per line", RunTocCommand},
       {"show", "show URL ID", "print the chapter with that ID as the viewer shows it", RunShowCommand},
       {"download",
-       "download URL [--dir DIR] [--only IDS] [--reverse]",
-       "download the chapters (IDS such as 1-10,15, numbered after --reverse) and merge them into DIR/TITLE.txt",
+       "download URL [--dir DIR] [--only IDS] [--reverse] [--resume] [--jobs N] [--delay MS]",
+       "download the chapters (IDS such as 1-10,15, numbered after --reverse) and merge them into DIR/TITLE.txt;\n"
+       "      --resume keeps the chapters an earlier run of the same book wrote and fetches the rest,\n"
+       "      --jobs N fetches N chapters at once (1-6, default 6), --delay MS waits MS ms between two requests\n"
+       "      to one site",
        RunDownloadCommand,
-       {"--dir", "--only"},
-       {"--reverse"}},
+       {"--dir", "--only", "--jobs", "--delay"},
+       {"--reverse", "--resume"}},
   };
   return commands;
 }

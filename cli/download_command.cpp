@@ -1,5 +1,7 @@
 // `lekto-cli download URL`: the window's "下载" without the window. Parses the table of contents, ticks the rows
-// asked for, and runs the same download manager the window uses: temp folder reset, dispatcher and workers, merge.
+// asked for, and runs the same download manager the window uses: chapter folder lock and reset (or, with
+// --resume, only the missing chapters), workers, merge. Ctrl-C stops the download cleanly: the running chapters
+// are dropped whole, nothing is merged, and --resume carries on from there.
 #include "cli/command.h"
 
 #include "chapter/book.h"
@@ -7,6 +9,7 @@
 #include "download/download_manager.h"
 #include "download/work_folders.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,12 +24,62 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace lekto::cli {
 namespace {
 
 constexpr int kExitSomeMissing = 3;
+constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report a command stopped by Ctrl-C
+
+// Set by the SIGINT handler; the command's watcher thread turns it into a cancelled download.
+volatile sig_atomic_t interruptRequested = 0;
+
+extern "C" void OnInterrupt(int) {
+  interruptRequested = 1;
+}
+
+// For the length of a download: the first Ctrl-C asks the download to stop (a second one ends the program at
+// once, the default again), and a file-size limit makes writes fail with an error instead of killing the
+// program, so a full disk is reported as a write error.
+class SignalScope {
+ public:
+  SignalScope() {
+    interruptRequested = 0;
+    struct sigaction onInterrupt {};
+    onInterrupt.sa_handler = OnInterrupt;
+    onInterrupt.sa_flags = SA_RESETHAND;
+    sigemptyset(&onInterrupt.sa_mask);
+    ::sigaction(SIGINT, &onInterrupt, &oldInterrupt_);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGXFSZ, &ignore, &oldFileSize_);
+  }
+  ~SignalScope() {
+    ::sigaction(SIGINT, &oldInterrupt_, nullptr);
+    ::sigaction(SIGXFSZ, &oldFileSize_, nullptr);
+  }
+  SignalScope(const SignalScope&) = delete;
+  SignalScope& operator=(const SignalScope&) = delete;
+
+ private:
+  struct sigaction oldInterrupt_ {};
+  struct sigaction oldFileSize_ {};
+};
+
+// A whole number in [low, high] and nothing else; std::nullopt otherwise.
+std::optional<int> ParseBounded(std::string_view text, int low, int high) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
 
 struct IdRange {
   int first;
@@ -71,7 +124,10 @@ class Progress {
     if (!terminal_) {
       context_.err << "[" << done_ << "/" << ticked_ << "] " << row + 1 << " "
                    << ToTerminalCell(book_.chapterTitles[row])
-                   << (outcome == ChapterOutcome::kWritten ? "" : "  (no text)") << "\n";
+                   << (outcome == ChapterOutcome::kWritten ? ""
+                       : outcome == ChapterOutcome::kKept  ? "  (kept)"
+                                                           : "  (failed)")
+                   << "\n";
     }
     changed_.notify_all();
   }
@@ -159,6 +215,19 @@ int RunDownloadCommand(const CommandContext& context) {
     ticked = static_cast<int>(rows.size());
   }
 
+  DownloadOptions options;
+  if (const std::optional<std::string> jobs = context.Value("--jobs")) {
+    const std::optional<int> value = ParseBounded(*jobs, 1, DownloadManager::kWorkerLimit);
+    if (!value) return UsageError(context, "--jobs takes a number from 1 to 6");
+    options.jobs = *value;
+  }
+  if (const std::optional<std::string> delay = context.Value("--delay")) {
+    const std::optional<int> value = ParseBounded(*delay, 0, 600000);
+    if (!value) return UsageError(context, "--delay takes milliseconds from 0 to 600000");
+    options.delayMs = *value;
+  }
+  options.resume = context.Value("--resume").has_value();
+
   const std::optional<std::string> dir = context.Value("--dir");
   const WorkFolders folders = dir ? FoldersAt(*dir) : FoldersUnder(ProgramFolder());
   if (!CreateWorkFolder(folders)) {
@@ -181,16 +250,47 @@ int RunDownloadCommand(const CommandContext& context) {
     report = finished;
     progress.DownloadFinished();
   });
-  if (!manager.StartDownload(snapshot)) {
-    context.err << "lekto-cli: the download could not be started\n";
-    return kExitNothingFound;
+
+  SignalScope signals;
+  switch (manager.StartDownload(snapshot, options)) {
+    case DownloadManager::StartResult::kStarted:
+      break;
+    case DownloadManager::StartResult::kFolderInUse:
+      context.err << "lekto-cli: 另一个下载正在使用文件夹 " << folders.temp.string() << "，请等它结束后再试\n";
+      return kExitNothingFound;
+    default:
+      context.err << "lekto-cli: the download could not be started in " << folders.temp.string() << "\n";
+      return kExitNothingFound;
   }
+  // Watches for Ctrl-C while the download runs; Cancel lets the running chapters end without a file.
+  std::atomic<bool> watching{true};
+  std::thread watcher([&] {
+    while (watching) {
+      if (interruptRequested) {
+        manager.Cancel();
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
   progress.DrawUntilDone();
   manager.Wait();
+  watching = false;
+  watcher.join();
 
-  for (int row : report.EmptyRows()) {
-    context.err << "lekto-cli: no text for chapter " << row + 1 << " " << ToTerminalCell(snapshot->chapterTitles[row])
-                << "\n";
+  if (interruptRequested) {
+    context.err << "lekto-cli: interrupted; " << report.written
+                << " chapter files are kept, run the same command with --resume to fetch the rest\n";
+    return kExitInterrupted;
+  }
+  for (int row : report.FailedRows()) {
+    context.err << "lekto-cli: chapter " << row + 1 << " " << ToTerminalCell(snapshot->chapterTitles[row])
+                << " failed: " << DescribeFailure(report.failures[row]) << "\n";
+  }
+  if (report.writeError) {
+    context.err << "lekto-cli: a chapter file could not be written in " << folders.temp.string()
+                << "; download stopped, no book written\n";
+    return kExitNothingFound;
   }
   if (report.written == 0) {
     context.err << "lekto-cli: no chapter could be downloaded; no book written\n";
@@ -201,7 +301,10 @@ int RunDownloadCommand(const CommandContext& context) {
     return kExitNothingFound;
   }
   context.out << report.merge.bookFile.string() << "\n";
-  return report.written == report.ticked ? kExitOk : kExitSomeMissing;
+  if (report.written == report.ticked) return kExitOk;
+  context.err << "lekto-cli: " << report.ticked - report.written << " of " << report.ticked
+              << " chapters failed; the book holds the others. Run the same command with --resume to retry them\n";
+  return kExitSomeMissing;
 }
 
 }  // namespace lekto::cli

@@ -1,13 +1,22 @@
 #include "download/download_manager.h"
 
 #include "chapter/chapter_pipeline.h"
+#include "download/controls_snapshot.h"
+#include "download/download_record.h"
+#include "download/folder_lock.h"
+#include "download/host_pacer.h"
+#include "http/url.h"
+#include "text/text_codec.h"
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <system_error>
 #include <utility>
 
 namespace lekto {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -22,26 +31,128 @@ void CallQuietly(const Handler& handler, Args&&... args) {
   }
 }
 
+const std::string& DoneState() {
+  static const std::string state = text::Gbk(u8"下载完成");
+  return state;
+}
+
+const std::string& FailedState() {
+  static const std::string state = text::Gbk(u8"下载失败");
+  return state;
+}
+
+// Rows whose chapter files an earlier run of the same book left complete: same table-of-contents address, same
+// link in the same row, marked written in the record, file present, and ticked now.
+std::vector<bool> RowsToKeep(const WorkFolders& folders, const Book& book, const Controls& controls) {
+  std::vector<bool> keep(static_cast<std::size_t>(book.RowCount()), false);
+  const std::optional<DownloadRecord> record = ReadDownloadRecord(TempRecordPath(folders));
+  if (!record || record->address != controls.Address()) return keep;
+  const int recorded = std::min(book.RowCount(), static_cast<int>(record->chapters.size()));
+  for (int row = 0; row < recorded; ++row) {
+    const RecordedChapter& chapter = record->chapters[static_cast<std::size_t>(row)];
+    std::error_code error;
+    keep[static_cast<std::size_t>(row)] = chapter.written && chapter.link == book.LinkAt(row) &&
+                                          controls.RowChecked(row) &&
+                                          fs::is_regular_file(ChapterFilePath(folders.temp, row), error);
+  }
+  return keep;
+}
+
+// Empties the chapter folder but for the kept chapter files. The folder itself stays: it carries the lock.
+void EmptyChapterFolder(const WorkFolders& folders, const std::vector<bool>& keep) {
+  std::vector<fs::path> kept;
+  for (std::size_t row = 0; row < keep.size(); ++row) {
+    if (keep[row]) kept.push_back(ChapterFilePath(folders.temp, static_cast<int>(row)));
+  }
+  std::sort(kept.begin(), kept.end());
+  std::error_code error;
+  std::vector<fs::path> doomed;
+  for (fs::directory_iterator it(folders.temp, error), end; !error && it != end; it.increment(error)) {
+    if (!std::binary_search(kept.begin(), kept.end(), it->path())) doomed.push_back(it->path());
+  }
+  for (const fs::path& path : doomed) fs::remove_all(path, error);
+}
+
+ChapterFailure FailureOf(const http::Response& response) {
+  ChapterFailure failure;
+  switch (response.error) {
+    case http::TransferError::kNone:
+      failure.kind = ChapterFailure::Kind::kHttpStatus;
+      failure.httpStatus = response.status;
+      break;
+    case http::TransferError::kTimedOut:
+      failure.kind = ChapterFailure::Kind::kTimeout;
+      break;
+    default:
+      failure.kind = ChapterFailure::Kind::kNetwork;
+      break;
+  }
+  return failure;
+}
+
+DownloadRecord MakeRecord(const Book& book, const Controls& controls, const std::vector<bool>& written) {
+  DownloadRecord record;
+  record.address = controls.Address();
+  record.bookTitle = book.title;
+  record.transcode = controls.Transcode();
+  record.preprocess = controls.Preprocess();
+  record.filtersEnabled = controls.FiltersEnabled();
+  record.filterRules = controls.FilterRules();
+  record.chapters.reserve(static_cast<std::size_t>(book.RowCount()));
+  for (int row = 0; row < book.RowCount(); ++row) {
+    record.chapters.push_back({book.TitleAt(row), book.LinkAt(row), written[static_cast<std::size_t>(row)]});
+  }
+  return record;
+}
+
 }  // namespace
 
-std::vector<int> DownloadReport::EmptyRows() const {
+// Everything one download owns, from StartDownload until its dispatcher has finished.
+struct DownloadManager::Run {
+  std::shared_ptr<const Book> book;
+  std::unique_ptr<ControlsSnapshot> controls;
+  DownloadOptions options;
+  std::optional<FolderLock> lock;
+  std::unique_ptr<HostPacer> pacer;
+  std::vector<bool> keep;
+  fs::path recordFile;
+  ChapterHandler onChapter;
+  CompletionHandler onFinished;
+  DownloadReport report;  // each row's cells are written only by the worker that runs the row
+
+  std::mutex mutex;  // guards nextRow
+  int nextRow = 0;
+  std::atomic<bool> writeError{false};
+};
+
+std::vector<int> DownloadReport::FailedRows() const {
   std::vector<int> rows;
   for (int row = 0; row < static_cast<int>(outcomes.size()); ++row) {
-    if (outcomes[row] == ChapterOutcome::kEmpty) rows.push_back(row);
+    if (outcomes[static_cast<std::size_t>(row)] == ChapterOutcome::kFailed) rows.push_back(row);
   }
   return rows;
 }
 
-DownloadManager::DownloadManager(Controls& controls, Fetcher fetch, WorkFolders folders, int workerLimit)
-    : controls_(controls),
-      fetch_(std::move(fetch)),
-      folders_(std::move(folders)),
-      workerLimit_(std::max(1, workerLimit)) {
-  // Never more entries than running workers: with the room taken now, a worker's last act cannot fail to
-  // allocate and skip its decrement.
-  workers_.reserve(static_cast<std::size_t>(workerLimit_));
-  finishedRows_.reserve(static_cast<std::size_t>(workerLimit_));
+std::string DescribeFailure(const ChapterFailure& failure) {
+  switch (failure.kind) {
+    case ChapterFailure::Kind::kHttpStatus:
+      return "HTTP " + std::to_string(failure.httpStatus);
+    case ChapterFailure::Kind::kTimeout:
+      return "timed out";
+    case ChapterFailure::Kind::kNetwork:
+      return "connection failed";
+    case ChapterFailure::Kind::kEmptyBody:
+      return "no text";
+    case ChapterFailure::Kind::kWriteError:
+      return "write error: " + failure.detail;
+    case ChapterFailure::Kind::kNone:
+      break;
+  }
+  return {};
 }
+
+DownloadManager::DownloadManager(Controls& controls, Fetcher fetch, WorkFolders folders)
+    : controls_(controls), fetch_(std::move(fetch)), folders_(std::move(folders)) {}
 
 DownloadManager::~DownloadManager() {
   Cancel();
@@ -58,34 +169,57 @@ void DownloadManager::SetCompletionHandler(CompletionHandler handler) {
   completionHandler_ = std::move(handler);
 }
 
-bool DownloadManager::StartDownload(std::shared_ptr<const Book> book) {
-  if (!book) return false;
-  // Refusing here, before the temp folder is touched, keeps an earlier download's files from being deleted under
-  // its running workers.
-  if (busy_.exchange(true)) return false;
-  // The previous dispatcher has run its completion handler and is about to return.
-  if (dispatcher_.joinable()) dispatcher_.join();
-
-  ChapterHandler onChapter;
-  CompletionHandler onFinished;
-  {
-    std::lock_guard lock(mutex_);
-    onChapter = chapterHandler_;
-    onFinished = completionHandler_;
-  }
-  stop_ = false;
-  downloadStarted_ = false;
-  ResetTempFolder(folders_);
-  try {
-    dispatcher_ = std::thread(&DownloadManager::DispatchWorkers, this, std::move(book), std::move(onChapter),
-                              std::move(onFinished));
-  } catch (const std::system_error&) {
+DownloadManager::StartResult DownloadManager::StartDownload(std::shared_ptr<const Book> book, DownloadOptions options) {
+  if (!book) return StartResult::kNoBook;
+  // Refusing here, before the chapter folder is touched, keeps an earlier download's files from being deleted
+  // under its running workers.
+  if (busy_.exchange(true)) return StartResult::kBusy;
+  const auto refuse = [this](StartResult result) {
     std::lock_guard lock(mutex_);
     busy_ = false;
     changed_.notify_all();
-    return false;
+    return result;
+  };
+  // The previous dispatcher has run its completion handler and is about to return.
+  if (dispatcher_.joinable()) dispatcher_.join();
+
+  auto run = std::make_shared<Run>();
+  run->book = std::move(book);
+  run->options = options;
+  run->options.jobs = std::clamp(options.jobs, 1, kWorkerLimit);
+  run->pacer = std::make_unique<HostPacer>(run->options.jobs, std::chrono::milliseconds(std::max(0, options.delayMs)));
+  {
+    std::lock_guard lock(mutex_);
+    run->onChapter = chapterHandler_;
+    run->onFinished = completionHandler_;
   }
-  return true;
+  switch (FolderLock::Take(folders_.temp, run->lock)) {
+    case FolderLock::Result::kLocked:
+      break;
+    case FolderLock::Result::kInUse:
+      return refuse(StartResult::kFolderInUse);
+    case FolderLock::Result::kError:
+      return refuse(StartResult::kFolderError);
+  }
+  run->controls = std::make_unique<ControlsSnapshot>(controls_, run->book->RowCount());
+  run->keep = options.resume ? RowsToKeep(folders_, *run->book, *run->controls)
+                             : std::vector<bool>(static_cast<std::size_t>(run->book->RowCount()), false);
+  EmptyChapterFolder(folders_, run->keep);
+  run->recordFile = TempRecordPath(folders_);
+  WriteDownloadRecord(run->recordFile, MakeRecord(*run->book, *run->controls, run->keep));
+
+  const int rows = run->book->RowCount();
+  run->report.book = run->book;
+  run->report.outcomes.assign(static_cast<std::size_t>(rows), ChapterOutcome::kPending);
+  run->report.failures.assign(static_cast<std::size_t>(rows), ChapterFailure{});
+  stop_ = false;
+  downloadStarted_ = false;
+  try {
+    dispatcher_ = std::thread(&DownloadManager::DispatchWorkers, this, run);
+  } catch (const std::system_error&) {
+    return refuse(StartResult::kFolderError);
+  }
+  return StartResult::kStarted;
 }
 
 void DownloadManager::Wait() {
@@ -99,117 +233,147 @@ void DownloadManager::Cancel() {
   changed_.notify_all();
 }
 
-void DownloadManager::DispatchWorkers(std::shared_ptr<const Book> book, ChapterHandler onChapter,
-                                      CompletionHandler onFinished) {
-  const int rows = book->RowCount();
-  DownloadReport report;
-  report.book = book;
-  report.outcomes.assign(rows, ChapterOutcome::kPending);
-
-  std::unique_lock lock(mutex_);
-  for (int row = 0; row < rows;) {
-    // Sleeps until a worker ends (or the download is cancelled) instead of polling the counter.
-    changed_.wait(lock, [this] { return stop_ || runningWorkers_ < workerLimit_; });
-    JoinFinishedWorkers();
-    if (stop_) break;
-    // Counted before the thread exists, so the count never reads below zero; taken back when no thread came.
-    ++runningWorkers_;
+void DownloadManager::DispatchWorkers(std::shared_ptr<Run> run) {
+  const int jobs = std::min(run->options.jobs, run->book->RowCount());
+  std::vector<std::thread> workers;
+  workers.reserve(static_cast<std::size_t>(std::max(jobs, 0)));
+  for (int i = 0; i < jobs; ++i) {
     try {
-      std::thread worker(&DownloadManager::RunWorker, this, std::cref(*book), row, std::ref(report.outcomes[row]),
-                         std::cref(onChapter));
-      workers_.emplace_back(row, std::move(worker));
+      workers.emplace_back(&DownloadManager::WorkRows, this, std::ref(*run));
     } catch (const std::system_error&) {
-      --runningWorkers_;
-      if (runningWorkers_ > 0) {
-        // Out of threads for now: try the same row again once a running worker has ended.
-        changed_.wait(lock, [this] { return stop_ || !finishedRows_.empty(); });
-        continue;
-      }
-      report.outcomes[row] = controls_.RowChecked(row) ? ChapterOutcome::kEmpty : ChapterOutcome::kUnticked;
-      ++row;
-      continue;
+      break;  // fewer workers than asked: the ones that started share the rows
     }
-    downloadStarted_ = true;
-    ++row;
   }
-  // Draining: the merge waits for the last worker, whatever order the workers end in.
-  changed_.wait(lock, [this] { return runningWorkers_ == 0; });
-  JoinFinishedWorkers();
-  lock.unlock();
+  if (workers.empty() && jobs > 0) WorkRows(*run);  // not even one thread: the dispatcher does the rows itself
+  for (std::thread& worker : workers) worker.join();
+  Finish(*run);
+}
 
+void DownloadManager::WorkRows(Run& run) {
+  const int rows = run.book->RowCount();
+  while (true) {
+    int row = 0;
+    {
+      std::lock_guard lock(run.mutex);
+      if (stop_ || run.nextRow >= rows) return;
+      row = run.nextRow++;
+    }
+    ++runningWorkers_;
+    downloadStarted_ = true;
+    RunRow(run, row);
+    std::lock_guard lock(mutex_);
+    --runningWorkers_;
+    changed_.notify_all();
+  }
+}
+
+void DownloadManager::RunRow(Run& run, int row) {
+  const auto index = static_cast<std::size_t>(row);
+  ChapterOutcome& outcome = run.report.outcomes[index];
+  ChapterFailure& failure = run.report.failures[index];
+  Controls& controls = *run.controls;
+
+  // Once the download is stopped every further request of this row fails at once, so the row ends after the
+  // request it is in; after a failed page the rest of the chapter is not fetched either.
+  bool interrupted = false;
+  const Fetcher fetch = [this, &run, &interrupted, &failure](const std::string& url) -> http::Response {
+    if (failure.kind != ChapterFailure::Kind::kNone) return {};
+    const std::string host = http::HostOf(url, true);
+    if (stop_ || !run.pacer->Acquire(host, stop_)) {
+      interrupted = true;
+      return {};
+    }
+    http::Response response;
+    try {
+      response = fetch_(url);
+    } catch (...) {
+      run.pacer->Release(host, HostPacer::Answer::kOther);
+      throw;
+    }
+    run.pacer->Release(host, response.Ok() ? HostPacer::Answer::kGood : HostPacer::Answer::kOther);
+    if (!response.Ok()) {
+      failure = FailureOf(response);
+      response.body.clear();  // an error page is no part of the chapter
+    }
+    return response;
+  };
+
+  try {
+    if (!controls.RowChecked(row)) {
+      outcome = ChapterOutcome::kUnticked;
+    } else if (run.keep[index]) {
+      outcome = ChapterOutcome::kKept;
+      controls.SetRowState(row, DoneState());
+    } else {
+      const std::string text = BuildChapterText(row, ChapterJob{*run.book, controls, fetch}, ChapterMode::kDownload);
+      std::error_code writeError;
+      if (interrupted) {
+        outcome = ChapterOutcome::kCancelled;
+      } else if (failure.kind == ChapterFailure::Kind::kNone && text.empty()) {
+        failure.kind = ChapterFailure::Kind::kEmptyBody;
+      } else if (failure.kind == ChapterFailure::Kind::kNone &&
+                 !WriteChapterFile(folders_.temp, row, text, &writeError)) {
+        failure.kind = ChapterFailure::Kind::kWriteError;
+        failure.detail = writeError.message();
+        // A full disk or a folder that cannot be written fails every later chapter the same way: stop here.
+        run.writeError = true;
+        Cancel();
+      } else if (failure.kind == ChapterFailure::Kind::kNone) {
+        AppendWrittenMark(run.recordFile, row);
+        outcome = ChapterOutcome::kWritten;
+        controls.SetRowState(row, DoneState());
+      }
+    }
+  } catch (...) {
+    if (failure.kind == ChapterFailure::Kind::kNone) failure.kind = ChapterFailure::Kind::kNetwork;
+  }
+  if (outcome == ChapterOutcome::kPending) {
+    outcome = ChapterOutcome::kFailed;
+    controls.SetRowState(row, FailedState());
+  }
+  CallQuietly(run.onChapter, row, outcome);
+}
+
+void DownloadManager::Finish(Run& run) {
+  DownloadReport& report = run.report;
+  const int rows = run.book->RowCount();
   report.cancelled = stop_;
+  report.writeError = run.writeError;
   for (int row = 0; row < rows; ++row) {
-    ChapterOutcome& outcome = report.outcomes[row];
+    ChapterOutcome& outcome = report.outcomes[static_cast<std::size_t>(row)];
     if (outcome == ChapterOutcome::kPending) {
-      outcome = controls_.RowChecked(row) ? ChapterOutcome::kCancelled : ChapterOutcome::kUnticked;
+      outcome = run.controls->RowChecked(row) ? ChapterOutcome::kCancelled : ChapterOutcome::kUnticked;
     }
     if (outcome != ChapterOutcome::kUnticked) ++report.ticked;
-    if (outcome == ChapterOutcome::kWritten) ++report.written;
+    if (outcome == ChapterOutcome::kWritten || outcome == ChapterOutcome::kKept) ++report.written;
+    if (outcome == ChapterOutcome::kKept) ++report.kept;
   }
   // A download that wrote nothing does not replace an existing book with a title line alone.
   if (!report.cancelled && report.written > 0) {
     downloadStarted_ = false;
+    std::vector<bool> inBook(static_cast<std::size_t>(rows), false);
+    std::error_code error;
+    for (int row = 0; row < rows; ++row) {
+      const ChapterOutcome outcome = report.outcomes[static_cast<std::size_t>(row)];
+      inBook[static_cast<std::size_t>(row)] = outcome == ChapterOutcome::kWritten || outcome == ChapterOutcome::kKept;
+      // Only this download's chapters enter the book, whatever else was put into the folder meanwhile.
+      if (!inBook[static_cast<std::size_t>(row)]) fs::remove(ChapterFilePath(folders_.temp, row), error);
+    }
     try {
-      report.merge = MergeAfterDownload(folders_, book->title, rows);
+      report.merge = MergeAfterDownload(folders_, run.book->title, rows);
       report.merged = true;
+      if (report.merge.written) {
+        WriteDownloadRecord(BookRecordPath(report.merge.bookFile), MakeRecord(*run.book, *run.controls, inBook));
+      }
     } catch (...) {
     }
   }
   downloadStarted_ = false;
-  Finish(report, onFinished);
-}
-
-void DownloadManager::Finish(const DownloadReport& report, const CompletionHandler& onFinished) {
-  CallQuietly(onFinished, report);
+  CallQuietly(run.onFinished, report);
+  run.lock.reset();
   std::lock_guard lock(mutex_);
   busy_ = false;
   changed_.notify_all();
-}
-
-void DownloadManager::RunWorker(const Book& book, int row, ChapterOutcome& outcome, const ChapterHandler& onChapter) {
-  // Once the download is cancelled every further request of this worker fails at once, so the worker ends after
-  // the request it is in.
-  bool interrupted = false;
-  const Fetcher fetch = [this, &interrupted](const std::string& url) -> http::Response {
-    if (stop_) {
-      interrupted = true;
-      return {};
-    }
-    return fetch_(url);
-  };
-  try {
-    const bool ticked = controls_.RowChecked(row);
-    const bool written = DownloadChapter(row, book, controls_, fetch, folders_.temp);
-    if (interrupted) {
-      // A chapter cut short may be missing its later pages: no file rather than half a chapter.
-      std::error_code error;
-      std::filesystem::remove(ChapterFilePath(folders_.temp, row), error);
-      outcome = ChapterOutcome::kCancelled;
-    } else if (written) {
-      outcome = ChapterOutcome::kWritten;
-    } else {
-      outcome = ticked ? ChapterOutcome::kEmpty : ChapterOutcome::kUnticked;
-    }
-  } catch (...) {
-    outcome = ChapterOutcome::kEmpty;
-  }
-  CallQuietly(onChapter, row, outcome);
-
-  // The worker's last act, taken on every path: the count drops exactly once and the dispatcher learns of it.
-  std::lock_guard lock(mutex_);
-  finishedRows_.push_back(row);
-  --runningWorkers_;
-  changed_.notify_all();
-}
-
-void DownloadManager::JoinFinishedWorkers() {
-  for (int row : finishedRows_) {
-    auto it = std::find_if(workers_.begin(), workers_.end(), [row](const auto& worker) { return worker.first == row; });
-    if (it == workers_.end()) continue;
-    it->second.join();
-    workers_.erase(it);
-  }
-  finishedRows_.clear();
 }
 
 }  // namespace lekto

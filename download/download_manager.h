@@ -1,23 +1,28 @@
 #pragma once
 // DownloadManager: runs one download of a book's ticked rows and merges the chapter files into the book.
 //
-// StartDownload empties the temp folder and starts the dispatcher thread. The dispatcher hands the rows out in
-// row order, one worker thread per row (an unticked row's worker ends at once), never more than the worker limit
-// running at a time; each worker runs DownloadChapter for its row. When the dispatcher has handed out the last
-// row and every worker has ended, the dispatcher thread itself merges the chapter files (MergeAfterDownload) and
-// calls the completion handler. The window keeps its timer, captions and message box to itself: the 300 ms tick
-// reads RunningWorkers() and DownloadStarted(), and the completion handler, called on the dispatcher thread,
-// queues the window's reaction onto the window's own thread.
+// StartDownload takes a snapshot of the controls (address, switches, filter rules, check marks), locks the chapter
+// folder against every other download, prepares it (emptied, or on resume pruned to the chapter files of this
+// same book) and starts the dispatcher thread. The dispatcher starts a fixed set of workers (six unless fewer are
+// asked for) that live for the whole download: each takes the next row in row order, runs it and takes the next,
+// so rows start in list order and never more than the limit run at once, while each worker keeps its HTTP
+// connection, regex JIT stack and compiled patterns from row to row. When every row is done the dispatcher merges
+// the chapter files (MergeAfterDownload) and calls the completion handler. The window keeps its timer, captions
+// and message box to itself: its tick reads RunningWorkers(), and the completion handler, called on the
+// dispatcher thread, queues the window's reaction onto the window's own thread.
 //
-// Every download works on its own Book snapshot, so rows cannot disappear under a running download. A second
-// StartDownload while one runs is refused, so the temp folder is never emptied under running workers.
-// Destroying the manager asks the workers to stop after their current request and joins them; no merge follows
-// a cancelled download. The Controls passed in must outlive the manager.
+// A chapter is written only when every page of it arrived: a page that fails (an HTTP error status, a time-out,
+// a broken connection, after the retries of the fetcher) fails the whole chapter, which gets no file and the row
+// state "下载失败". A chapter file that cannot be written stops the download. A record of the download
+// (download_record.h) beside the chapter files says which book they belong to, so a resumed download keeps only
+// the files of the same book and rows. Destroying the manager cancels the download and joins its threads.
+// The Controls passed in must outlive the manager.
 #include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -32,20 +37,46 @@ enum class ChapterOutcome {
   kPending,    // no worker has finished this row (yet)
   kUnticked,   // the row was not ticked: nothing fetched
   kWritten,    // the chapter file was written
-  kEmpty,      // ticked, but no text came out (page not fetched, empty body): no file
-  kCancelled,  // the download was cancelled before or while this row ran: no file
+  kKept,       // resumed: the chapter file of an earlier run of the same book was kept, nothing fetched
+  kFailed,     // ticked, but no chapter file: see the row's ChapterFailure
+  kCancelled,  // the download was stopped before or while this row ran: no file
+};
+
+// Why a ticked row has no chapter file.
+struct ChapterFailure {
+  enum class Kind {
+    kNone,
+    kHttpStatus,  // a page was answered with status 400 or above
+    kTimeout,     // a page did not arrive in time
+    kNetwork,     // no connection, a reset, a body cut short
+    kEmptyBody,   // every page arrived, but no text came out
+    kWriteError,  // the chapter file could not be written
+  };
+  Kind kind = Kind::kNone;
+  int httpStatus = 0;  // for kHttpStatus
+  std::string detail;  // for kWriteError: the system's words (UTF-8)
+};
+
+// How one download runs.
+struct DownloadOptions {
+  int jobs = 6;         // workers, 1 to 6
+  int delayMs = 0;      // the least time between the starts of two requests to one host
+  bool resume = false;  // keep the chapter files of an earlier run of the same book; fetch only the rest
 };
 
 struct DownloadReport {
   std::shared_ptr<const Book> book;
   std::vector<ChapterOutcome> outcomes;  // one per row
-  int ticked = 0;                        // rows that were ticked when their worker ran
-  int written = 0;                       // chapter files written
-  bool cancelled = false;
+  std::vector<ChapterFailure> failures;  // one per row; kind kNone unless the outcome is kFailed
+  int ticked = 0;                        // rows that were ticked at the start
+  int written = 0;                       // chapter files the book holds: written now or kept
+  int kept = 0;                          // of `written`, kept from an earlier run
+  bool cancelled = false;                // stopped by Cancel() or by a write error
+  bool writeError = false;               // a chapter file could not be written: the download stopped
   bool merged = false;  // false when cancelled, or when no chapter file was written (an old book stays)
   MergeResult merge;    // meaningful when `merged`
 
-  std::vector<int> EmptyRows() const;  // 0-based rows that were ticked but gave no chapter file
+  std::vector<int> FailedRows() const;  // 0-based rows that were ticked but gave no chapter file
 };
 
 class DownloadManager {
@@ -57,7 +88,15 @@ class DownloadManager {
   // synchronously (the window queues its reaction onto its own thread).
   using CompletionHandler = std::function<void(const DownloadReport& report)>;
 
-  DownloadManager(Controls& controls, Fetcher fetch, WorkFolders folders, int workerLimit = kWorkerLimit);
+  enum class StartResult {
+    kStarted,
+    kBusy,         // this manager's earlier download (or its merge) still runs
+    kFolderInUse,  // another download (another process or manager) works in the same folder
+    kFolderError,  // the chapter folder could not be created or locked
+    kNoBook,
+  };
+
+  DownloadManager(Controls& controls, Fetcher fetch, WorkFolders folders);
   ~DownloadManager();
   DownloadManager(const DownloadManager&) = delete;
   DownloadManager& operator=(const DownloadManager&) = delete;
@@ -66,13 +105,13 @@ class DownloadManager {
   void SetChapterHandler(ChapterHandler handler);
   void SetCompletionHandler(CompletionHandler handler);
 
-  // Empties the temp folder and starts the dispatcher. False, with nothing touched, while an earlier download
-  // (or its merge) still runs, or when `book` is null. An empty book finishes at once: no worker, no merge,
-  // the completion handler is still called.
-  bool StartDownload(std::shared_ptr<const Book> book);
+  // Snapshots the controls, prepares the chapter folder and starts the dispatcher. Anything but kStarted leaves
+  // every file as it was. An empty book finishes at once: no worker, no merge, the completion handler is still
+  // called.
+  StartResult StartDownload(std::shared_ptr<const Book> book, DownloadOptions options = {});
 
-  // For the progress tick: workers running right now (never negative, never above the limit), and whether the
-  // current download has started a worker and not yet begun its merge.
+  // For the progress tick: workers busy with a row right now (never negative, never above the limit), and whether
+  // the current download has handed out a row and not yet begun its merge.
   int RunningWorkers() const { return runningWorkers_.load(); }
   bool DownloadStarted() const { return downloadStarted_.load(); }
   // True from StartDownload until the completion handler has returned.
@@ -80,32 +119,34 @@ class DownloadManager {
 
   // Blocks until the current download, its merge and its completion handler have ended.
   void Wait();
-  // Asks the running download to stop: no new worker starts, running workers fail their next request, no merge.
+  // Asks the running download to stop: no new row starts, running rows fail their next request, no merge.
   void Cancel();
 
  private:
-  void DispatchWorkers(std::shared_ptr<const Book> book, ChapterHandler onChapter, CompletionHandler onFinished);
-  void RunWorker(const Book& book, int row, ChapterOutcome& outcome, const ChapterHandler& onChapter);
-  void JoinFinishedWorkers();  // with mutex_ held
-  void Finish(const DownloadReport& report, const CompletionHandler& onFinished);
+  struct Run;
+  void DispatchWorkers(std::shared_ptr<Run> run);
+  void WorkRows(Run& run);
+  void RunRow(Run& run, int row);
+  void Finish(Run& run);
 
   Controls& controls_;
   const Fetcher fetch_;
   const WorkFolders folders_;
-  const int workerLimit_;
 
   std::atomic<int> runningWorkers_{0};
   std::atomic<bool> downloadStarted_{false};
   std::atomic<bool> busy_{false};
   std::atomic<bool> stop_{false};
 
-  std::mutex mutex_;  // guards everything below and the waits on changed_
+  std::mutex mutex_;  // guards the handlers and the waits on changed_
   std::condition_variable changed_;
   ChapterHandler chapterHandler_;
   CompletionHandler completionHandler_;
-  std::vector<std::pair<int, std::thread>> workers_;  // row and thread of every worker not yet joined
-  std::vector<int> finishedRows_;                     // rows whose workers have ended and wait to be joined
   std::thread dispatcher_;
 };
+
+// Says in a few words why a row failed, for the command line: "HTTP 404", "timed out", "connection failed",
+// "no text", "write error: No space left on device".
+std::string DescribeFailure(const ChapterFailure& failure);
 
 }  // namespace lekto

@@ -97,9 +97,9 @@ TEST_F(CliDownloadTest, MissingChaptersAreListed) {
   const CliRun some = Download({"--only", "15-20"});
   EXPECT_EQ(some.exitCode, 3);
   EXPECT_TRUE(SameBytes(ReadFileBytes(BookFile()), Book({15, 16, 19, 20})));
-  EXPECT_NE(some.err.find("no text for chapter 17 第17章"), std::string::npos) << some.err;
-  EXPECT_NE(some.err.find("no text for chapter 18 第18章"), std::string::npos) << some.err;
-  EXPECT_EQ(some.err.find("no text for chapter 19"), std::string::npos) << some.err;
+  EXPECT_NE(some.err.find("chapter 17 第17章 归途 failed: "), std::string::npos) << some.err;
+  EXPECT_NE(some.err.find("chapter 18 第18章 星河 failed: "), std::string::npos) << some.err;
+  EXPECT_EQ(some.err.find("chapter 19 "), std::string::npos) << some.err;
 
   fs::remove(BookFile());
   const CliRun none = Download({"--only", "17,18"});

@@ -98,14 +98,15 @@ class DownloadManagerTest : public ::testing::Test {
   DownloadReport Download(DownloadManager& manager, std::shared_ptr<const Book> book) {
     DownloadReport report;
     manager.SetCompletionHandler([&](const DownloadReport& finished) { report = finished; });
-    EXPECT_TRUE(manager.StartDownload(std::move(book)));
+    EXPECT_EQ(manager.StartDownload(std::move(book)), DownloadManager::StartResult::kStarted);
     manager.Wait();
     return report;
   }
 
+  // The chapter files in the temp folder (the download's record beside them is no chapter).
   std::vector<std::string> TempFiles() const {
     std::vector<std::string> names;
-    ListFolderFiles(folders_.temp, "*", names);
+    ListFolderFiles(folders_.temp, "*.txt", names);
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -149,11 +150,11 @@ TEST_F(DownloadManagerTest, BookHoldsTickedChaptersInRowOrderDespiteRandomDelays
   EXPECT_TRUE(report.merged && report.merge.written);
   EXPECT_EQ(report.ticked, kRows - 2);
   EXPECT_EQ(report.written, kRows - 3);
-  EXPECT_EQ(report.EmptyRows(), std::vector<int>{4});
+  EXPECT_EQ(report.FailedRows(), std::vector<int>{4});
   EXPECT_EQ(report.outcomes[2], ChapterOutcome::kUnticked);
   EXPECT_FALSE(fs::exists(folders_.temp / "3.txt"));
   EXPECT_EQ(controls.RowState(0), Gbk(u8"下载完成"));
-  EXPECT_EQ(controls.RowState(4), "");
+  EXPECT_EQ(controls.RowState(4), Gbk(u8"下载失败"));
   EXPECT_EQ(controls.RowState(7), "");
   // The reporting worker is itself still counted; nobody ever sees more than six.
   EXPECT_GE(fewestRunning, 1);
@@ -219,13 +220,13 @@ TEST_F(DownloadManagerTest, SecondDownloadWhileOneRunsIsRefused) {
     report = finished;
     ++completions;
   });
-  ASSERT_TRUE(manager.StartDownload(MakeBook("big200")));
+  ASSERT_EQ(manager.StartDownload(MakeBook("big200")), DownloadManager::StartResult::kStarted);
   gate.AwaitWaiting(DownloadManager::kWorkerLimit);
   WriteFileBytes(folders_.temp / "marker.txt", "left by the first download");
 
   EXPECT_TRUE(manager.Busy());
   EXPECT_EQ(manager.RunningWorkers(), DownloadManager::kWorkerLimit);
-  EXPECT_FALSE(manager.StartDownload(MakeBook("big200", "other")));
+  EXPECT_EQ(manager.StartDownload(MakeBook("big200", "other")), DownloadManager::StartResult::kBusy);
   EXPECT_TRUE(fs::exists(folders_.temp / "marker.txt"));
 
   gate.Open();
@@ -237,9 +238,52 @@ TEST_F(DownloadManagerTest, SecondDownloadWhileOneRunsIsRefused) {
   EXPECT_LE(server_.MaxConcurrent("/big200/"), DownloadManager::kWorkerLimit);
 
   // Once finished, the next download is accepted again.
-  EXPECT_TRUE(manager.StartDownload(MakeBook("big200", "other")));
+  EXPECT_EQ(manager.StartDownload(MakeBook("big200", "other")), DownloadManager::StartResult::kStarted);
   manager.Wait();
   EXPECT_TRUE(fs::exists(folders_.work / "other.txt"));
+}
+
+// A download works on what the window showed when it started: changing the address, the switches, the filters and
+// the ticks while it runs changes nothing. A second manager on the same folders is refused and touches nothing.
+// --jobs 2 keeps two requests in flight at most.
+TEST_F(DownloadManagerTest, SnapshotJobsAndOneDownloadPerFolder) {
+  constexpr int kTicked = 12;
+  FakeControls controls(TocAddress("big200"));
+  TickOnly(controls, 200, 0, kTicked);
+  Gate gate;
+  const Fetcher gated = gate.Guard();
+  DownloadManager manager(controls, gated, folders_);
+  DownloadReport report;
+  manager.SetCompletionHandler([&](const DownloadReport& finished) { report = finished; });
+  DownloadOptions options;
+  options.jobs = 2;
+  ASSERT_EQ(manager.StartDownload(MakeBook("big200"), options), DownloadManager::StartResult::kStarted);
+  gate.AwaitWaiting(2);
+  controls.SetAddress(server_.HttpUrl("/status/404"));
+  controls.SetFilters(true, Gbk(u8"[\\s\\S]*"));  // would delete every text
+  controls.SetTranscode(true);
+  TickOnly(controls, 200, 100, 200);
+  const std::vector<std::string> filesBefore = TempFiles();
+
+  FakeControls otherControls(TocAddress("big200"));
+  DownloadManager other(otherControls, DefaultFetcher(), folders_);
+  EXPECT_EQ(other.StartDownload(MakeBook("big200", "other")), DownloadManager::StartResult::kFolderInUse);
+  EXPECT_FALSE(other.Busy());
+  EXPECT_EQ(TempFiles(), filesBefore);
+  EXPECT_TRUE(fs::exists(folders_.temp / "download.lekto"));
+
+  gate.Open();
+  manager.Wait();
+  std::string expected = report.book->title + "\r\n";
+  for (int n = 1; n <= kTicked; ++n) expected += ExpectedChapterFile("big200", n);
+  EXPECT_EQ(report.written, kTicked);
+  EXPECT_TRUE(SameBytes(ReadFileBytes(report.merge.bookFile), expected));
+  EXPECT_LE(server_.MaxConcurrent("/big200/"), 2);
+  EXPECT_FALSE(fs::exists(folders_.work / "other.txt"));
+
+  // Once the first download has ended, the folder is free again.
+  EXPECT_EQ(other.StartDownload(MakeBook("big200", "other")), DownloadManager::StartResult::kStarted);
+  other.Wait();
 }
 
 // Destroying the manager mid-download stops the workers after their current request: nothing more is fetched,
@@ -254,7 +298,7 @@ TEST_F(DownloadManagerTest, DestroyingTheManagerStopsAfterTheCurrentRequests) {
   {
     DownloadManager manager(controls, gated, folders_);
     manager.SetCompletionHandler([&](const DownloadReport& finished) { report = finished; });
-    ASSERT_TRUE(manager.StartDownload(MakeBook("big200")));
+    ASSERT_EQ(manager.StartDownload(MakeBook("big200")), DownloadManager::StartResult::kStarted);
     gate.AwaitWaiting(DownloadManager::kWorkerLimit);
     manager.Cancel();
     gate.Open();
@@ -293,7 +337,7 @@ TEST_F(DownloadManagerTest, DownloadThatWritesNothingKeepsTheOldBook) {
   DownloadManager manager(controls, DefaultFetcher(), folders_);
   const DownloadReport report = Download(manager, book);
   EXPECT_FALSE(report.merged);
-  EXPECT_EQ(report.EmptyRows(), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(report.FailedRows(), (std::vector<int>{0, 1, 2}));
   EXPECT_TRUE(SameBytes(ReadFileBytes(folders_.work / "长卷200.txt"), "the good old book"));
 }
 
