@@ -17,6 +17,11 @@ inline constexpr int kMaxChapterPages = 50;
 std::string NextPageLink(std::string_view page);
 std::string NextChapterLink(std::string_view page);
 
+// True when `address` names a later page of the chapter whose first page is `firstAddress`: the same address
+// with a page suffix on the file name ("123.html" -> "123_2.html", "123-2.html") or with a query added
+// ("123.html" -> "123.html?page=2").
+bool IsLaterPageOf(std::string_view address, std::string_view firstAddress);
+
 // Remembers the addresses one chapter has fetched, so that a link back to an earlier page, to the page itself
 // or to the table of contents ends the chapter instead of repeating it, and caps the number of pages.
 class PageGuard {
@@ -31,8 +36,8 @@ class PageGuard {
 };
 
 // The page loop for row `row`: the pick of the first page (already decoded and pre-processed), then of every
-// continuation page, each followed by CR LF. A link found inside the next row's link leads to the next listed
-// chapter and ends the loop; the last row follows every link.
+// continuation page, each followed by CR LF. A link found inside the next row's link, a link to another listed
+// chapter or to another host, and a "下一章" link that names no later page of this chapter end the loop.
 std::string CollectChapterBody(int row, std::string firstPage, bool pageIsUtf8, const ChapterJob& job);
 
 }  // namespace lekto

@@ -3,6 +3,7 @@
 #include "chapter/body_location.h"
 #include "chapter/link_resolution.h"
 #include "chapter/page_loop.h"
+#include "http/url.h"
 #include "regex/regex_engine.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
@@ -16,9 +17,14 @@ bool IsSpecialSite(std::string_view link) {
 }
 
 std::string ExtractSpecialSite(int row, std::string firstPage, const ChapterJob& job) {
-  PageGuard guard(job.book.LinkAt(row), job.controls.Address());
+  const std::string firstAddress = job.book.LinkAt(row);
+  const std::string host = http::HostOf(firstAddress, true);
+  // The table-of-contents address is taken in the form it was fetched in, which the rows were resolved
+  // against, and read afresh for every link.
+  PageGuard guard(firstAddress, http::EncodeTypedAddress(job.controls.Address()));
   std::string body;
   std::string page = std::move(firstPage);
+  std::string pageAddress = firstAddress;
   while (true) {
     RegexEngine content;
     content.Compile(R"(id="content">([\s\S]*?)</div>)", page);
@@ -27,10 +33,13 @@ std::string ExtractSpecialSite(int row, std::string firstPage, const ChapterJob&
 
     std::string link = NextPageLink(page);
     if (link.empty()) break;
-    const std::string address = ResolveLink(link, job.controls.Address(), job.book.siteRoot);
-    if (!guard.Admit(address)) break;
+    const std::string address =
+        ResolveLink(link, http::EncodeTypedAddress(job.controls.Address()), job.book.siteRoot, pageAddress);
+    // As in the page loop, a continuation never leaves the chapter's host.
+    if (http::HostOf(address, true) != host || !guard.Admit(address)) break;
     // The site's continuation pages are UTF-8 whatever they declare.
     page = text::Utf8ToAnsi(FetchPage(job.fetch, address));
+    pageAddress = address;
   }
 
   static const std::string kMarkers[] = {

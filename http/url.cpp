@@ -1,6 +1,9 @@
 #include "http/url.h"
 
 #include "text/gbk_text.h"
+#include "text/text_codec.h"
+
+#include <algorithm>
 
 namespace lekto::http {
 namespace {
@@ -145,6 +148,24 @@ std::string ChooseBody(std::string_view verb, std::string& postBytes, std::strin
   if (verb == "GET") return {};
   if (postBytes.empty()) postBytes = postText;
   return postBytes;
+}
+
+std::string EncodeTypedAddress(std::string_view address) {
+  const bool ascii =
+      std::all_of(address.begin(), address.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return std::string(address);
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (const unsigned char c : text::AnsiToUtf8(address)) {
+    if (c < 0x80) {
+      encoded += static_cast<char>(c);
+    } else {
+      encoded += '%';
+      encoded += kHex[c >> 4];
+      encoded += kHex[c & 15];
+    }
+  }
+  return encoded;
 }
 
 std::optional<std::string> RequestAddress(std::string_view url) {

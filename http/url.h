@@ -48,6 +48,12 @@ std::string CompleteHeaders(std::string_view headers, std::string_view url, std:
 // which are then also stored into `postBytes`.
 std::string ChooseBody(std::string_view verb, std::string& postBytes, std::string_view postText);
 
+// An address the reader typed (GBK, as the address box holds it) as a browser sends it: each character outside
+// ASCII becomes the percent-encoded bytes of its UTF-8 form ("中" -> "%E4%B8%AD"); ASCII, a typed "%"
+// included, stays as it is. Links found in pages do not come here: their GBK bytes are percent-encoded as
+// they stand when the request is made.
+std::string EncodeTypedAddress(std::string_view address);
+
 // The address actually fetched, rebuilt from the secure flag, host, port and path, so that only HTTP and HTTPS
 // can ever be requested. Bytes a URL may not carry (spaces, control bytes, GBK characters) are percent-encoded
 // in the path. No value for an over-long URL, an empty host, a host with anything but letters, digits, "-", "."

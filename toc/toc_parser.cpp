@@ -2,6 +2,7 @@
 
 #include "chapter/link_resolution.h"
 #include "chapter/page_loop.h"
+#include "http/url.h"
 #include "regex/regex_engine.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
@@ -41,8 +42,8 @@ bool IsScriptLink(std::string_view link) {
   return text::StartsWith(text::ToLowerAscii(text::Left(link, 11)), "javascript:");
 }
 
-// Every link of the page with its text, resolved, appended to the book's lists.
-void CollectLinks(const std::string& page, const std::string& address, Book& book) {
+// Every link of the page at `pageAddress` with its text, resolved, appended to the book's lists.
+void CollectLinks(const std::string& page, const std::string& address, const std::string& pageAddress, Book& book) {
   RegexEngine links;
   links.Compile(kChapterLinkPattern, page);
   const int count = links.MatchCount();
@@ -51,7 +52,7 @@ void CollectLinks(const std::string& page, const std::string& address, Book& boo
   for (int j = 1; j <= count; ++j) {
     std::string link = links.GroupText(j, 1);
     if (IsScriptLink(link)) continue;
-    ResolveLink(link, address, book.siteRoot);
+    ResolveLink(link, address, book.siteRoot, pageAddress);
     book.chapterTitles.push_back(links.GroupText(j, 2));
     book.chapterLinks.push_back(std::move(link));
   }
@@ -74,8 +75,10 @@ std::string TocBookTitle(std::string_view page) {
 }
 
 std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
-  const std::string address = controls.Address();
-  if (address.empty() || !text::Contains(address, "http")) return std::nullopt;
+  const std::string typed = controls.Address();
+  if (typed.empty() || !text::Contains(typed, "http")) return std::nullopt;
+  // Sent as a browser sends a typed address: Chinese in it as UTF-8. The rows resolve against this form too.
+  const std::string address = http::EncodeTypedAddress(typed);
 
   Book book;
   std::string page = text::UpToNul(fetch(address).body);
@@ -86,21 +89,23 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
   book.title = TocBookTitle(page);
 
   std::unordered_set<std::string> visited = {address};
+  std::string pageAddress = address;
   for (int pages = 1;; ++pages) {
     // A link whose text sits in one of these spans would otherwise yield an empty title.
     page = text::ReplaceAll(page, R"(<span class="title">)", "");
     page = text::ReplaceAll(page, "<span>", "");
-    CollectLinks(page, address, book);
+    CollectLinks(page, address, pageAddress, book);
     FilterChapterLinks(book.chapterTitles, book.chapterLinks);
     if (pages >= kMaxTocPages) break;
 
     // The same "下一页" link the chapter pages are followed by.
     std::string link = NextPageLink(page);
     if (link.empty()) break;
-    ResolveLink(link, address, book.siteRoot);
+    ResolveLink(link, address, book.siteRoot, pageAddress);
     // A page that links to itself or back to an earlier page would otherwise be read forever.
     if (!visited.insert(link).second) break;
     page = PageText(fetch(link).body, utf8);
+    pageAddress = link;
   }
   return book;
 }

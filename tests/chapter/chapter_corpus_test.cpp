@@ -7,11 +7,13 @@
 #include "support/test_server.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
+#include "toc/toc_parser.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -52,8 +54,8 @@ class CorpusTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!testsupport::HaveCorpus()) return;
-    // The mirror's pages link each other as "./1047591_2.html"; such a link resolves against the site root,
-    // so they are served at the root under the names they had.
+    // The mirror's pages link each other as "./1047591_2.html", which resolves against the folder of the page,
+    // so they are served in a folder of their own under the names they had.
     mirror_ = std::make_unique<TempFolder>();
     const std::pair<const char*, const char*> names[] = {{"ch1.html", "1047591.html"},
                                                          {"ch1_p2.html", "1047591_2.html"},
@@ -63,7 +65,7 @@ class CorpusTest : public testing::Test {
     for (const auto& [from, to] : names) fs::copy_file(kCorpus / "mirror_52mb" / from, mirror_->Path() / to);
     server_ = std::make_unique<testsupport::TestServer>();
     server_->ServeStatic("/corpus/", kCorpus.string());
-    server_->ServeStatic("/", mirror_->Path().string());
+    server_->ServeStatic("/52mb/", mirror_->Path().string());
   }
   static void TearDownTestSuite() {
     server_.reset();
@@ -79,9 +81,22 @@ class CorpusTest : public testing::Test {
       book.chapterTitles.push_back(kTitle);
       book.chapterLinks.push_back(server_->HttpUrl(link));
     }
-    const std::string text = BuildChapterText(0, ChapterJob{book, controls, fetch_}, ChapterMode::kViewer);
-    EXPECT_TRUE(text::StartsWith(text, kTitle + "\r\n"));
-    return text.substr(std::min(text.size(), kTitle.size() + 2));
+    return RowText(book, 0, controls);
+  }
+
+  // The text of `row` of `book` without the title line put in front of it.
+  std::string RowText(const Book& book, int row, const FakeControls& controls) {
+    const std::string title = book.TitleAt(row);
+    const std::string text = BuildChapterText(row, ChapterJob{book, controls, fetch_}, ChapterMode::kViewer);
+    EXPECT_TRUE(text::StartsWith(text, title + "\r\n"));
+    return text.substr(std::min(text.size(), title.size() + 2));
+  }
+
+  // The paths the server was asked for since the last ClearRequests.
+  static std::vector<std::string> Fetched() {
+    std::vector<std::string> paths;
+    for (const auto& request : server_->Requests()) paths.push_back(request.target);
+    return paths;
   }
 
   Fetcher fetch_ = DefaultFetcher();
@@ -121,35 +136,41 @@ TEST_F(CorpusTest, ZonghengNeedsTranscodeAndAFilterForItsComment) {
   EXPECT_EQ(HanOf(FirstRowText(rows, controls)).substr(0, 30), body);
 }
 
-// The mirror's chapter 1 spans three pages whose links to the next page are labelled "下一章". Neither link is
-// part of the next row's link ("./1047592.html", as the table of contents resolves it), so both are followed
-// as continuations; page 3's "下一章" link is, and ends the chapter.
-TEST_F(CorpusTest, MirrorChapterFollowsItsNextChapterLabelledPages) {
+// The mirror's chapter 1 spans three pages whose links to the next page are labelled "下一章"
+// ("./1047591_2.html", then "./1047591_3.html": the first page's name with a page suffix), so both are followed
+// as pages of the chapter; page 3's "下一章" ("./1047592.html") names the next chapter and ends it. Read through
+// the mirror's own table of contents, and again as the last row, where the next chapter is not listed.
+TEST_F(CorpusTest, MirrorChapterFollowsItsNextChapterLabelledPagesAndStopsAtTheNextChapter) {
   const auto bodies = ManifestBodies();
-  server_->ClearRequests();
-  FakeControls controls(server_->HttpUrl("/mulu.html"));
-  const std::u16string han = HanOf(FirstRowText({"/./1047591.html", "/./1047592.html"}, controls));
-  std::size_t from = 0;
-  for (const char* page : {"mirror_52mb/ch1.html", "mirror_52mb/ch1_p2.html", "mirror_52mb/ch1_p3.html"}) {
-    const std::size_t at = han.find(bodies.at(page), from);
-    EXPECT_NE(at, std::u16string::npos) << page;
-    if (from == 0) {
-      EXPECT_EQ(at, 0u) << "the text begins with the first page";
-    }
-    if (at != std::u16string::npos) from = at + 30;
-  }
-  EXPECT_EQ(han.find(bodies.at("mirror_52mb/ch2.html")), std::u16string::npos);
-  EXPECT_EQ(server_->Requests().size(), 3u);
-}
+  FakeControls controls(server_->HttpUrl("/52mb/mulu.html"));
+  const std::optional<Book> parsed = ParseToc(controls, fetch_);
+  ASSERT_TRUE(parsed);
+  ASSERT_GT(parsed->RowCount(), 3000);
+  ASSERT_EQ(parsed->LinkAt(0), server_->HttpUrl("/52mb/1047591.html"));
+  Book whole = *parsed;
+  whole.chapterTitles[0] = kTitle;  // the page holds its own title "第1章"; this one always goes in front
+  Book lastRow = whole;
+  lastRow.chapterTitles.resize(1);
+  lastRow.chapterLinks.resize(1);
 
-// Written without the "./", the next row's link no longer contains page 3's link, and chapter 1 runs on into
-// chapter 2.
-TEST_F(CorpusTest, MirrorNextRowWithoutDotSlashRunsIntoTheNextChapter) {
-  const auto bodies = ManifestBodies();
-  FakeControls controls(server_->HttpUrl("/mulu.html"));
-  const std::u16string han = HanOf(FirstRowText({"/1047591.html", "/1047592.html"}, controls));
-  EXPECT_EQ(han.find(bodies.at("mirror_52mb/ch1.html")), 0u);
-  EXPECT_NE(han.find(bodies.at("mirror_52mb/ch2.html")), std::u16string::npos);
+  const Book* const books[] = {&whole, &lastRow};
+  for (const Book* book : books) {
+    SCOPED_TRACE(book->RowCount());
+    server_->ClearRequests();
+    const std::u16string han = HanOf(RowText(*book, 0, controls));
+    std::size_t from = 0;
+    for (const char* page : {"mirror_52mb/ch1.html", "mirror_52mb/ch1_p2.html", "mirror_52mb/ch1_p3.html"}) {
+      const std::size_t at = han.find(bodies.at(page), from);
+      EXPECT_NE(at, std::u16string::npos) << page;
+      if (from == 0) {
+        EXPECT_EQ(at, 0u) << "the text begins with the first page";
+      }
+      if (at != std::u16string::npos) from = at + 30;
+    }
+    EXPECT_EQ(han.find(bodies.at("mirror_52mb/ch2.html")), std::u16string::npos);
+    EXPECT_EQ(Fetched(),
+              (std::vector<std::string>{"/52mb/1047591.html", "/52mb/1047591_2.html", "/52mb/1047591_3.html"}));
+  }
 }
 
 }  // namespace

@@ -142,12 +142,12 @@ INSTANTIATE_TEST_SUITE_P(
         // "下一章" to the next row's chapter ends the chapter.
         LoopCase{"NextRowStops", "gbk", 0, {"/gbk/1.html"}},
         LoopCase{"ThreePagesByNextPage", "gbk", 4, {"/gbk/5.html", "/gbk/5_2.html", "/gbk/5_3.html"}},
-        // "下一章" to a page that is not the next row's chapter continues it.
-        LoopCase{"NextChapterLinkContinues", "gbk", 7, {"/gbk/8.html", "/gbk/8_2.html"}},
-        // Chapter 20 lost its row to the later 番外, so row 19 runs on into it.
-        LoopCase{"DroppedRowIsContinuation", "gbk", 18, {"/gbk/19.html", "/gbk/20.html"}},
-        // The last row follows every link, into the unlisted chapter 41, and stops at the table of contents.
-        LoopCase{"LastRowFollowsOn", "gbk", 38, {"/gbk/40.html", "/gbk/40_2.html", "/gbk/41.html"}},
+        // "下一章" to a later page of the same chapter ("8.html" -> "8_2.html") continues it.
+        LoopCase{"NextChapterLinkToALaterPageContinues", "gbk", 7, {"/gbk/8.html", "/gbk/8_2.html"}},
+        // Chapter 20 lost its row to the later 番外; row 19's "下一章" names that chapter, not a page of 19.
+        LoopCase{"NextChapterLinkToAnUnlistedChapterEnds", "gbk", 18, {"/gbk/19.html"}},
+        // The last row follows "下一页" but not "下一章" into the unlisted chapter 41.
+        LoopCase{"LastRowStopsAtTheNextChapter", "gbk", 38, {"/gbk/40.html", "/gbk/40_2.html"}},
         LoopCase{"Utf8SecondPage", "utf8", 3, {"/utf8/4.html", "/utf8/4_2.html"}},
         LoopCase{"SpecialSitePages", "xbiquge", 0, {"/xbiquge/1.html", "/xbiquge/1_2.html", "/xbiquge/1_3.html"}}),
     [](const testing::TestParamInfo<LoopCase>& info) { return std::string(info.param.name); });
@@ -166,6 +166,34 @@ TEST_F(PipelineTest, LinksBackToEarlierPagesEndTheChapter) {
   server_->ClearRequests();
   EXPECT_EQ(Text(book, 2, ChapterMode::kDownload), "/misc/endless/1.html" + kCrLf + Expected("misc/endless.txt"));
   EXPECT_EQ(static_cast<int>(Fetched().size()), kMaxChapterPages);
+}
+
+// A continuation stays on the chapter's host, and "下一章" continues a chapter only into a later page of it
+// ("2.html" -> "2_2.html", here written with the scheme in capitals); a "下一页" to a sister host (localhost for
+// 127.0.0.1) and a "下一章" to the next, not yet listed chapter after the last row both end the chapter.
+TEST_F(PipelineTest, ContinuationsStayOnTheChaptersHostAndPages) {
+  TempFolder folder;
+  const std::string port = std::to_string(server_->HttpPort());
+  const auto page = [&](const std::string& name, const char8_t* body, const std::string& link, const char8_t* label) {
+    testsupport::WriteFileBytes(
+        folder.Path() / name, Gbk(u8"<html><head><meta charset=\"gbk\"></head><body><div id=\"content\">") + Gbk(body) +
+                                  "</div><a href=\"" + link + "\">" + Gbk(label) + "</a></body></html>");
+  };
+  page("1.html", u8"第一章正文在此。", "http://localhost:" + port + "/stay/1_2.html", u8"下一页");
+  page("1_2.html", u8"别处的一页。", "", u8"");
+  page("2.html", u8"第二章第一页。", "HTTP://127.0.0.1:" + port + "/stay/2_2.html", u8"下一章");
+  page("2_2.html", u8"第二章第二页。", "./3.html", u8"下一章");
+  page("3.html", u8"第三章尚未列出。", "", u8"");
+  server_->ServeStatic("/stay/", folder.Path().string());
+  const Book book = PagesBook({"/stay/1.html", "/stay/2.html"});
+  controls_.SetAddress(Url("/stay/index.html"));
+
+  EXPECT_EQ(Text(book, 0, ChapterMode::kDownload), "/stay/1.html" + kCrLf + Gbk(u8"第一章正文在此。"));
+  EXPECT_EQ(Fetched(), (std::vector<std::string>{"/stay/1.html"}));
+  server_->ClearRequests();
+  EXPECT_EQ(Text(book, 1, ChapterMode::kDownload),
+            "/stay/2.html" + kCrLf + Gbk(u8"第二章第一页。") + kCrLf + Gbk(u8"第二章第二页。"));
+  EXPECT_EQ(Fetched(), (std::vector<std::string>{"/stay/2.html", "/stay/2_2.html"}));
 }
 
 TEST_F(PipelineTest, TranscodeReadsAPercentEncodedPage) {

@@ -204,6 +204,26 @@ TEST_F(TocParserTest, UtfDecisionOfTheFirstPageHoldsForTheNext) {
   EXPECT_EQ(book->chapterTitles[3], G(u8"第4章 结局"));
 }
 
+// A typed address goes out as a browser sends it, Chinese as UTF-8, and the rows it leads to resolve against
+// that form.
+TEST_F(TocParserTest, TypedAddressIsSentAsUtf8AndPageLinksKeepTheirBytes) {
+  std::string list;
+  for (int n = 1; n <= 3; ++n)
+    list += "<dd><a href=\"" + std::to_string(n) + ".html\">" + ChapterTitle(n) + "</a></dd>\n";
+  pages_->Write(std::string(reinterpret_cast<const char*>(u8"书")) + "/index.html", TocPage(u8"书名", list));
+  const std::optional<Book> book =
+      ParseToc(FakeControls(Root() + "/toc/" + G(u8"书") + "/index.html"), DefaultFetcher());
+  ASSERT_TRUE(book);
+  ASSERT_EQ(server_->Requests().size(), 1u);
+  EXPECT_EQ(server_->Requests()[0].target, "/toc/%E4%B9%A6/index.html");
+  EXPECT_EQ(book->title, G(u8"书名"));
+  const auto listed = [&](const std::string& link) {
+    return std::find(book->chapterLinks.begin(), book->chapterLinks.end(), link) != book->chapterLinks.end();
+  };
+  EXPECT_TRUE(listed(Root() + "/toc/%E4%B9%A6/1.html"));
+  EXPECT_TRUE(listed(Root() + "/toc/%E4%B9%A6/3.html"));
+}
+
 TEST_F(TocParserTest, AddressWithoutHttpIsRefused) {
   for (const char* address : {"", "ftp://127.0.0.1/toc/", "127.0.0.1/toc/index.html", "HTTP://127.0.0.1/"}) {
     EXPECT_FALSE(ParseToc(FakeControls(address), DefaultFetcher())) << address;
