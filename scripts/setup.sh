@@ -2,7 +2,7 @@
 # Installs the Debian packages Lekto needs to build, run and test, when any is missing.
 set -euo pipefail
 packages=(build-essential cmake pkg-config qt6-base-dev libcurl4-openssl-dev libpcre2-dev libgtest-dev
-  libbenchmark-dev fonts-noto-cjk python3 openssl curl xvfb xauth clang-format)
+  libbenchmark-dev libgumbo-dev fonts-noto-cjk python3 openssl curl xvfb xauth clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

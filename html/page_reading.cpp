@@ -1,0 +1,477 @@
+#include "html/page_reading.h"
+
+#include "text/text_codec.h"
+
+#include <gumbo.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace lekto::html {
+namespace {
+
+// The parser's tree is freed with the options it was made with.
+struct GumboOutputDeleter {
+  void operator()(GumboOutput* output) const { gumbo_destroy_output(&kGumboDefaultOptions, output); }
+};
+using GumboTree = std::unique_ptr<GumboOutput, GumboOutputDeleter>;
+
+// Deeper nesting than this is read as if it were not there: no real page needs it, and a crafted one must not
+// exhaust the stack.
+constexpr int kMaxDepth = 400;
+
+std::string_view Utf8(std::u8string_view text) {
+  return {reinterpret_cast<const char*>(text.data()), text.size()};
+}
+
+// The code point at `pos` of UTF-8 text, advancing `pos`; an ill-formed byte is U+FFFD and one byte long (the
+// parser already replaced ill-formed input, so this is only a guard).
+char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
+  const auto b0 = static_cast<unsigned char>(text[pos]);
+  int length = b0 < 0x80 ? 1 : b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC0 ? 2 : 0;
+  if (length == 0 || pos + length > text.size()) {
+    ++pos;
+    return 0xFFFD;
+  }
+  char32_t c = length == 1 ? b0 : b0 & (0x7F >> length);
+  for (int i = 1; i < length; ++i) c = (c << 6) | (static_cast<unsigned char>(text[pos + i]) & 0x3F);
+  pos += static_cast<std::size_t>(length);
+  return c;
+}
+
+bool IsHan(char32_t c) {
+  return c >= 0x4E00 && c <= 0x9FA5;
+}
+bool IsLatinLetter(char32_t c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0x24F);
+}
+// White space as a browser collapses it, with the no-break space that sites use for indents.
+bool IsSpace(char32_t c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == 0xA0;
+}
+bool IsSentencePunctuation(char32_t c) {
+  switch (c) {
+    case ',':
+    case '.':
+    case '!':
+    case '?':
+    case ';':
+    case ':':
+    case '"':
+    case 0x3001:
+    case 0x3002:
+    case 0xFF0C:
+    case 0xFF01:
+    case 0xFF1F:
+    case 0xFF1B:
+    case 0xFF1A:
+    case 0x201C:
+    case 0x201D:
+    case 0x300C:
+    case 0x300D:
+    case 0x2026:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// One line of visible text as it builds up, with what it counts.
+struct Line {
+  std::string text;  // UTF-8
+  int han = 0, words = 0, punctuation = 0;
+  int linkHan = 0, linkWords = 0;
+  int chars = 0, linkChars = 0;  // visible characters other than white space
+  bool pendingSpace = false;
+  // The run of visible characters since the last white space: a word when it is mostly letters, so that a blob
+  // of percent-encoded bytes or a number is no word.
+  int tokenChars = 0, tokenLetters = 0;
+  bool tokenInLink = false;
+
+  void EndToken() {
+    if (tokenLetters > 0 && 3 * tokenLetters >= 2 * tokenChars) {
+      ++words;
+      linkWords += tokenInLink;
+    }
+    tokenChars = tokenLetters = 0;
+  }
+
+  void Append(std::string_view utf8, bool inLink) {
+    for (std::size_t pos = 0; pos < utf8.size();) {
+      const std::size_t start = pos;
+      const char32_t c = NextCodePoint(utf8, pos);
+      if (IsSpace(c)) {
+        pendingSpace = !text.empty();
+        EndToken();
+        continue;
+      }
+      if (pendingSpace) text += ' ';
+      pendingSpace = false;
+      text.append(utf8.substr(start, pos - start));
+      ++chars;
+      linkChars += inLink;
+      if (IsHan(c)) {
+        ++han;
+        linkHan += inLink;
+      }
+      if (tokenChars++ == 0) tokenInLink = inLink;
+      tokenLetters += IsLatinLetter(c);
+      punctuation += IsSentencePunctuation(c);
+    }
+  }
+};
+
+struct BlockLines {
+  std::vector<Line> lines;
+  Line current;
+
+  void Break() {
+    current.EndToken();
+    if (!current.text.empty()) lines.push_back(std::move(current));
+    current = Line();
+  }
+};
+
+// Elements whose content is never visible text.
+bool IsHidden(GumboTag tag) {
+  switch (tag) {
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_NOSCRIPT:
+    case GUMBO_TAG_TEMPLATE:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_SELECT:
+    case GUMBO_TAG_TEXTAREA:
+    case GUMBO_TAG_BUTTON:
+    case GUMBO_TAG_SVG:
+    case GUMBO_TAG_MATH:
+    case GUMBO_TAG_OBJECT:
+    case GUMBO_TAG_TITLE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Elements that hold a text block of their own. Paragraphs and spans belong to the block around them, as the
+// lines of a page do; page furniture (nav, header, footer, aside) is kept apart so that it never joins a body.
+bool IsContainer(GumboTag tag) {
+  switch (tag) {
+    case GUMBO_TAG_BODY:
+    case GUMBO_TAG_DIV:
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
+    case GUMBO_TAG_ARTICLE:
+    case GUMBO_TAG_SECTION:
+    case GUMBO_TAG_MAIN:
+    case GUMBO_TAG_PRE:
+    case GUMBO_TAG_NAV:
+    case GUMBO_TAG_HEADER:
+    case GUMBO_TAG_FOOTER:
+    case GUMBO_TAG_ASIDE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsHeading(GumboTag tag) {
+  return tag >= GUMBO_TAG_H1 && tag <= GUMBO_TAG_H6;
+}
+
+// Elements a browser starts on a line of their own.
+bool BreaksLine(GumboTag tag) {
+  switch (tag) {
+    case GUMBO_TAG_BR:
+    case GUMBO_TAG_P:
+    case GUMBO_TAG_H1:
+    case GUMBO_TAG_H2:
+    case GUMBO_TAG_H3:
+    case GUMBO_TAG_H4:
+    case GUMBO_TAG_H5:
+    case GUMBO_TAG_H6:
+    case GUMBO_TAG_LI:
+    case GUMBO_TAG_UL:
+    case GUMBO_TAG_OL:
+    case GUMBO_TAG_DL:
+    case GUMBO_TAG_DT:
+    case GUMBO_TAG_DD:
+    case GUMBO_TAG_TR:
+    case GUMBO_TAG_TABLE:
+    case GUMBO_TAG_HR:
+    case GUMBO_TAG_FORM:
+    case GUMBO_TAG_CENTER:
+    case GUMBO_TAG_BLOCKQUOTE:
+    case GUMBO_TAG_ADDRESS:
+    case GUMBO_TAG_FIGURE:
+    case GUMBO_TAG_FIGCAPTION:
+    case GUMBO_TAG_DETAILS:
+    case GUMBO_TAG_SUMMARY:
+    case GUMBO_TAG_FIELDSET:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Boxes a link may lay its title and its date out in.
+bool IsBox(GumboTag tag) {
+  switch (tag) {
+    case GUMBO_TAG_SPAN:
+    case GUMBO_TAG_DIV:
+    case GUMBO_TAG_P:
+    case GUMBO_TAG_LI:
+    case GUMBO_TAG_SMALL:
+    case GUMBO_TAG_TIME:
+    case GUMBO_TAG_LABEL:
+    case GUMBO_TAG_H1:
+    case GUMBO_TAG_H2:
+    case GUMBO_TAG_H3:
+    case GUMBO_TAG_H4:
+    case GUMBO_TAG_H5:
+    case GUMBO_TAG_H6:
+      return true;
+    default:
+      return false;
+  }
+}
+
+const char* Attribute(const GumboNode* node, const char* name) {
+  const GumboAttribute* attribute = gumbo_get_attribute(&node->v.element.attributes, name);
+  return attribute ? attribute->value : nullptr;
+}
+
+// The visible text of a subtree on one line (UTF-8), white space collapsed.
+void Flatten(const GumboNode* node, Line& line, int depth) {
+  if (depth > kMaxDepth) return;
+  if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE || node->type == GUMBO_NODE_CDATA) {
+    line.Append(node->v.text.text, false);
+    return;
+  }
+  // The subtree asked for is read even when hidden (a title element); hidden elements inside it are not.
+  if (node->type != GUMBO_NODE_ELEMENT || (depth > 0 && IsHidden(node->v.element.tag))) return;
+  line.pendingSpace = line.pendingSpace || (BreaksLine(node->v.element.tag) && !line.text.empty());
+  const GumboVector& children = node->v.element.children;
+  for (unsigned i = 0; i < children.length; ++i)
+    Flatten(static_cast<const GumboNode*>(children.data[i]), line, depth + 1);
+}
+
+std::string FlatText(const GumboNode* node) {
+  Line line;
+  Flatten(node, line, 0);
+  return line.text;
+}
+
+// The text of the first box of a link laid out as several boxes; the whole text otherwise.
+std::string LeadText(const GumboNode* link, const std::string& whole) {
+  const GumboNode* node = link;
+  for (int depth = 0; depth < kMaxDepth; ++depth) {
+    std::vector<const GumboNode*> holders;
+    const GumboVector& children = node->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+      const auto* child = static_cast<const GumboNode*>(children.data[i]);
+      if (child->type == GUMBO_NODE_WHITESPACE || child->type == GUMBO_NODE_COMMENT) continue;
+      if (child->type == GUMBO_NODE_ELEMENT && FlatText(child).empty()) continue;
+      holders.push_back(child);
+    }
+    if (holders.empty()) return whole;
+    if (holders.size() == 1) {
+      if (holders[0]->type != GUMBO_NODE_ELEMENT) return whole;
+      node = holders[0];
+      continue;
+    }
+    for (const GumboNode* holder : holders) {
+      if (holder->type != GUMBO_NODE_ELEMENT || !IsBox(holder->v.element.tag)) return whole;
+    }
+    return FlatText(holders[0]);
+  }
+  return whole;
+}
+
+class Reader {
+ public:
+  explicit Reader(PageReading& reading) : reading_(reading) {}
+
+  void Read(const GumboNode* root) {
+    blocks_.emplace_back();  // text outside any container (before the body a browser would create)
+    Walk(root, Context(), 0);
+    for (BlockLines& block : blocks_) block.Break();
+  }
+
+  std::vector<BlockLines>& Blocks() { return blocks_; }
+
+ private:
+  // Where the walk stands: the block text goes to, and what encloses the node.
+  struct Context {
+    std::size_t block = 0;
+    bool inLink = false;
+    bool preformatted = false;
+    // A heading names the chapter or the site, which the chapter text gets from its row: no body line. Its links
+    // are still links.
+    bool inHeading = false;
+  };
+
+  void Walk(const GumboNode* node, Context context, int depth) {
+    if (depth > kMaxDepth) return;
+    switch (node->type) {
+      case GUMBO_NODE_TEXT:
+      case GUMBO_NODE_WHITESPACE:
+      case GUMBO_NODE_CDATA:
+        if (!context.inHeading) AppendText(node->v.text.text, context);
+        return;
+      case GUMBO_NODE_DOCUMENT:
+      case GUMBO_NODE_ELEMENT:
+      case GUMBO_NODE_TEMPLATE:
+        break;
+      default:
+        return;
+    }
+    const GumboVector* children = nullptr;
+    if (node->type == GUMBO_NODE_DOCUMENT) {
+      children = &node->v.document.children;
+    } else {
+      const GumboTag tag = node->v.element.tag;
+      Note(node, tag);
+      if (IsHidden(tag)) return;
+      children = &node->v.element.children;
+      if (tag == GUMBO_TAG_A && Attribute(node, "href")) context.inLink = true;
+      if (tag == GUMBO_TAG_PRE) context.preformatted = true;
+      if (IsHeading(tag)) context.inHeading = true;
+      if (IsContainer(tag)) {
+        blocks_[context.block].Break();
+        context.block = blocks_.size();
+        blocks_.emplace_back();
+      } else if (BreaksLine(tag)) {
+        blocks_[context.block].Break();
+      }
+    }
+    for (unsigned i = 0; i < children->length; ++i) {
+      Walk(static_cast<const GumboNode*>(children->data[i]), context, depth + 1);
+    }
+    if (node->type == GUMBO_NODE_ELEMENT && BreaksLine(node->v.element.tag)) blocks_[context.block].Break();
+  }
+
+  void AppendText(std::string_view text, const Context& context) {
+    BlockLines& block = blocks_[context.block];
+    if (!context.preformatted) {
+      block.current.Append(text, context.inLink);
+      return;
+    }
+    for (std::size_t start = 0; start <= text.size();) {
+      const std::size_t end = std::min(text.find('\n', start), text.size());
+      block.current.Append(text.substr(start, end - start), context.inLink);
+      if (end == text.size()) break;
+      block.Break();
+      start = end + 1;
+    }
+  }
+
+  // Links and the places of the book's name.
+  void Note(const GumboNode* node, GumboTag tag) {
+    if (tag == GUMBO_TAG_A) {
+      if (const char* href = Attribute(node, "href")) {
+        std::string text = FlatText(node);
+        std::string lead = LeadText(node, text);
+        reading_.links.push_back(PageLink{text::Utf8ToAnsi(href), text::Utf8ToAnsi(text), text::Utf8ToAnsi(lead)});
+      }
+    } else if (tag == GUMBO_TAG_TITLE && reading_.titleElement.empty()) {
+      reading_.titleElement = text::Utf8ToAnsi(FlatText(node));
+    } else if (tag == GUMBO_TAG_H1 && reading_.heading.empty()) {
+      reading_.heading = text::Utf8ToAnsi(FlatText(node));
+    } else if (tag == GUMBO_TAG_META && reading_.ogTitle.empty()) {
+      const char* property = Attribute(node, "property");
+      const char* content = Attribute(node, "content");
+      if (property && content && std::string_view(property) == "og:title") {
+        Line line;
+        line.Append(content, false);
+        reading_.ogTitle = text::Utf8ToAnsi(line.text);
+      }
+    }
+  }
+
+  PageReading& reading_;
+  std::vector<BlockLines> blocks_;
+};
+
+bool ContainsNoCase(std::string_view text, std::string_view lowerWord) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return std::search(text.begin(), text.end(), lowerWord.begin(), lowerWord.end(),
+                     [&](char a, char b) { return lower(a) == b; }) != text.end();
+}
+
+bool ContainsAny(std::string_view text, std::initializer_list<std::u8string_view> words) {
+  return std::any_of(words.begin(), words.end(), [&](std::u8string_view w) { return ContainsNoCase(text, Utf8(w)); });
+}
+
+// A short line that steps between chapters or pages, or asks the reader to remember the site's address.
+bool IsNavigationLine(const Line& line, int units) {
+  if (units > 40) return false;
+  if (ContainsAny(line.text, {u8"上一页",   u8"下一页",   u8"上一章",   u8"下一章",           u8"上一節",
+                              u8"下一節",   u8"上一节",   u8"下一节",   u8"上一話",           u8"下一話",
+                              u8"上一话",   u8"下一话",   u8"返回目录", u8"返回目錄",         u8"返回书页",
+                              u8"返回書頁", u8"加入书签", u8"加入書簽", u8"previous chapter", u8"next chapter"})) {
+    return true;
+  }
+  return ContainsAny(line.text, {u8"记住", u8"記住", u8"收藏本站"}) &&
+         ContainsAny(line.text, {u8"域名", u8"网址", u8"網址", u8"地址", u8"本站", u8"网站", u8"網站"});
+}
+
+}  // namespace
+
+PageReading ReadPage(std::string_view gbkPage) {
+  PageReading reading;
+  const std::string utf8 = text::AnsiToUtf8(gbkPage);
+  GumboOptions options = kGumboDefaultOptions;
+  options.max_errors = 0;  // the parse errors are never read
+  const GumboTree tree(gumbo_parse_with_options(&options, utf8.data(), utf8.size()));
+  if (!tree) return reading;
+
+  Reader reader(reading);
+  reader.Read(tree->document);
+  std::vector<BlockLines>& blocks = reader.Blocks();
+
+  long long han = 0, words = 0;
+  for (const BlockLines& block : blocks) {
+    for (const Line& line : block.lines) {
+      han += line.han;
+      words += line.words;
+    }
+  }
+  reading.chinese = han > 0 && han >= words;
+
+  for (BlockLines& block : blocks) {
+    TextBlock result;
+    int allUnits = 0;
+    std::string body;
+    for (const Line& line : block.lines) {
+      const int units = reading.chinese ? line.han : line.words;
+      const int linkUnits = reading.chinese ? line.linkHan : line.linkWords;
+      allUnits += units;
+      result.linkUnits += linkUnits;
+      // A line that is mostly link text is a menu or a row of links, never body.
+      const bool mostlyLinks = units > 0 ? 2 * linkUnits >= units : 2 * line.linkChars >= line.chars;
+      if (mostlyLinks || IsNavigationLine(line, units)) continue;
+      result.units += units;
+      result.punctuation += line.punctuation;
+      result.paragraphs += units > 0;
+      if (!body.empty()) body += "\r\n";
+      body += line.text;
+    }
+    if (result.units == 0) continue;
+    const double linkShare = allUnits > 0 ? static_cast<double>(result.linkUnits) / allUnits : 0.0;
+    result.score = (result.units + result.punctuation + result.paragraphs) * std::max(0.0, 1.0 - linkShare);
+    result.text = text::Utf8ToAnsi(body);
+    reading.blocks.push_back(std::move(result));
+  }
+  return reading;
+}
+
+const TextBlock* BestBlock(const PageReading& reading) {
+  const TextBlock* best = nullptr;
+  for (const TextBlock& block : reading.blocks) {
+    if (!best || block.score > best->score) best = &block;
+  }
+  return best;
+}
+
+}  // namespace lekto::html

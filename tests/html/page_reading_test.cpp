@@ -1,0 +1,100 @@
+// ReadPage on pages written in the test: what a browser shows, as links, text blocks and title places.
+#include "html/page_reading.h"
+
+#include "text/text_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace lekto::html {
+namespace {
+
+using text::Gbk;
+
+std::string Repeat(std::u8string_view line, int times) {
+  std::string lines;
+  for (int i = 0; i < times; ++i) lines += Gbk(line);
+  return lines;
+}
+
+// One page with the layouts that defeat a line-by-line reading: a link whose text runs over lines and inner tags,
+// a link laid out as title and date boxes, a body of bare text beside a boxed disclaimer, navigation and
+// address lines inside the body, a script, and the three places of a title.
+TEST(PageReading, ReadsAPageAsABrowserShowsIt) {
+  const std::string page =
+      Gbk(u8"<html><head><title>书名最新章节_某某小说网</title>"
+          u8"<meta property=\"og:title\" content=\" 书名 \"><style>div{color:red}</style></head><body>"
+          u8"<h1><a href=\"/book/\">书名</a> 第一章 开端</h1>"
+          u8"<a href=\"/1.html\">\r\n  <span>第一章</span>\r\n  开端\r\n  <small>2024-01-01</small>\r\n</a>"
+          u8"<a href=\"/2.html\"><li><span>第二章&nbsp;\n</span><span><span>24-01-02</span> (更新)</span></li></a>"
+          u8"<div class=\"box\">本站所有小说均由网友上传，如有侵权请联系删除。</div>"
+          u8"请记住本站域名：www.example.com<br>"
+          u8"<script>var x = '这段脚本不是正文，也不算字数，从来不算。';</script>") +
+      Repeat(u8"&nbsp;&nbsp;&nbsp;&nbsp;山风从谷口吹进来，带着一股潮湿的松木气味。<br/><br/>", 6) +
+      Gbk(u8"<a href=\"/0.html\">上一章</a> <a href=\"/\">目录</a> <a href=\"/2.html\">下一章</a>"
+          u8"<div><p>English words in a Chinese page count for nothing.</p></div></body></html>");
+  const PageReading reading = ReadPage(page);
+
+  ASSERT_EQ(reading.links.size(), 6u);
+  EXPECT_EQ(reading.links[0].href, "/book/");
+  EXPECT_EQ(reading.links[1].href, "/1.html");
+  EXPECT_EQ(reading.links[1].text, Gbk(u8"第一章 开端 2024-01-01"));
+  EXPECT_EQ(reading.links[1].leadText, reading.links[1].text) << "bare text between the boxes keeps the whole";
+  EXPECT_EQ(reading.links[2].text, Gbk(u8"第二章 24-01-02 (更新)"));
+  EXPECT_EQ(reading.links[2].leadText, Gbk(u8"第二章"));
+  EXPECT_EQ(reading.links[5].text, Gbk(u8"下一章"));
+
+  EXPECT_TRUE(reading.chinese);
+  const TextBlock* best = BestBlock(reading);
+  ASSERT_NE(best, nullptr);
+  // The bare text that no element wraps: the heading, the address line, the script and the chapter links are
+  // no body lines.
+  std::string lines;
+  for (int i = 0; i < 6; ++i) lines += (i ? "\r\n" : "") + Gbk(u8"山风从谷口吹进来，带着一股潮湿的松木气味。");
+  EXPECT_EQ(best->text, lines);
+  EXPECT_EQ(best->units, 6 * 19);
+  EXPECT_EQ(best->paragraphs, 6);
+  EXPECT_EQ(best->punctuation, 12);
+
+  EXPECT_EQ(reading.ogTitle, Gbk(u8"书名"));
+  EXPECT_EQ(reading.heading, Gbk(u8"书名 第一章 开端"));
+  EXPECT_EQ(reading.titleElement, Gbk(u8"书名最新章节_某某小说网"));
+}
+
+// A page without Chinese is scored by words; a percent-encoded blob or a number is no word, and a menu of links
+// is no body however long.
+TEST(PageReading, LatinPagesCountWords) {
+  std::string prose;
+  for (int i = 0; i < 5; ++i) prose += "<p>The wind came down the valley, and the lamp burned low.</p>\n";
+  const std::string page =
+      "<body><div class=nav><a href=/a>Home</a> <a href=/b>Novels</a> <a href=/c>Forum</a> "
+      "<a href=/d>Bookmarks</a></div><div id=blob>%E5%B1%B1%E8%B7%AF%E8%B6%8A 2024 12:30</div>"
+      "<div class=chapter><p><a href=/prev>Previous Chapter</a></p>" +
+      prose + "<p><a href=/next>Next Chapter</a></p></div></body>";
+  const PageReading reading = ReadPage(page);
+  EXPECT_FALSE(reading.chinese);
+  const TextBlock* best = BestBlock(reading);
+  ASSERT_NE(best, nullptr);
+  EXPECT_EQ(best->units, 5 * 11);
+  EXPECT_EQ(best->text.find("Chapter"), std::string::npos);
+  EXPECT_EQ(best->text.substr(0, 28), "The wind came down the valle");
+  for (const TextBlock& block : reading.blocks) {
+    EXPECT_EQ(block.text.find("Home"), std::string::npos);
+    EXPECT_EQ(block.text.find("%E5"), std::string::npos);
+  }
+}
+
+// Nesting far deeper than any page is read without exhausting the stack, and bytes that are no HTML give an
+// empty reading, not a failure.
+TEST(PageReading, SurvivesHostilePages) {
+  std::string deep;
+  for (int i = 0; i < 3000; ++i) deep += "<div><span>";
+  deep += Gbk(u8"深处的字");
+  EXPECT_NO_THROW(ReadPage(deep));
+  EXPECT_EQ(ReadPage(std::string("\0\x01\xff\xfe<<>>", 8)).blocks.size(), 0u);
+  EXPECT_EQ(BestBlock(ReadPage("")), nullptr);
+}
+
+}  // namespace
+}  // namespace lekto::html
