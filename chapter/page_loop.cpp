@@ -1,6 +1,7 @@
 #include "chapter/page_loop.h"
 
 #include "chapter/body_location.h"
+#include "chapter/body_second_opinion.h"
 #include "chapter/link_resolution.h"
 #include "http/url.h"
 #include "regex/regex_engine.h"
@@ -113,7 +114,7 @@ std::string CollectChapterBody(int row, std::string firstPage, bool pageIsUtf8, 
   std::string page = std::move(firstPage);
   std::string pageAddress = firstAddress;
   while (true) {
-    body += PickBodyCandidate(page);
+    body += PickChapterBody(page);
     body += "\r\n";
 
     std::string link = NextPageLink(page);

@@ -173,5 +173,31 @@ TEST_F(CorpusTest, MirrorChapterFollowsItsNextChapterLabelledPagesAndStopsAtTheN
   }
 }
 
+// Bodies the written search misses, read as a browser reads the page: a chapter that stands bare in the page
+// beside a boxed disclaimer (the search takes the disclaimer), and English chapters (the search counts Chinese
+// characters only and finds nothing). The cleanup chain runs over them as over any body.
+TEST_F(CorpusTest, BodiesTheWrittenSearchMissesAreReadAsABrowserShowsThem) {
+  if (!fs::exists(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
+  const auto bodies = ManifestBodies();
+  FakeControls controls(server_->HttpUrl("/corpus/ptwxz_com/index.html"));
+  const std::string bare = FirstRowText({"/corpus/ptwxz_com/ch1.html", "/corpus/next.html"}, controls);
+  EXPECT_EQ(HanOf(bare).substr(0, 30), bodies.at("ptwxz_com/ch1.html"));
+  EXPECT_FALSE(text::Contains(bare, text::Gbk(u8"重要声明"))) << "the disclaimer is not the body";
+  EXPECT_FALSE(text::Contains(bare, "&nbsp;"));
+
+  for (const std::string file : {"EN_wuxiaworld_com/ch1.html", "EN_wuxiaworld_com/ch3.html"}) {
+    SCOPED_TRACE(file);
+    // The manifest holds "(English) " and the first words of the prose.
+    const std::string words = text::Mid(text::FromWide(bodies.at(file), 65001), 11, 30);
+    controls.SetAddress(server_->HttpUrl("/corpus/EN_wuxiaworld_com/toc.html"));
+    const std::string english = FirstRowText({"/corpus/" + file, "/corpus/next.html"}, controls);
+    const int at = text::Find(english, words);
+    EXPECT_GT(at, 0);
+    EXPECT_LT(at, 200) << "the prose comes first, after at most its heading";
+    EXPECT_FALSE(text::Contains(english, "Next Chapter"));
+    EXPECT_GT(english.size(), 5000u);
+  }
+}
+
 }  // namespace
 }  // namespace lekto::chaptertest
