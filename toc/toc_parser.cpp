@@ -6,6 +6,7 @@
 #include "regex/regex_engine.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
+#include "toc/toc_second_opinion.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -58,6 +59,37 @@ void CollectLinks(const std::string& page, const std::string& address, const std
   }
 }
 
+struct TocPage {
+  std::string address;
+  std::string text;
+};
+
+// Mends the written rules' list: menu rows at its ends go; where the list plainly failed, the pages are read as a
+// browser reads them and their biggest run of chapter-like links replaces it; a missing title is looked for there.
+void SecondOpinion(const std::vector<TocPage>& pages, const std::string& address, Book& book) {
+  DropMenuRows(book);
+  std::vector<ReadTocPage> readings;
+  const auto readAll = [&] {
+    if (readings.empty()) {
+      for (const TocPage& page : pages) readings.push_back({page.address, html::ReadPage(page.text)});
+    }
+  };
+  ChapterRun run;
+  const auto runSize = [&] {
+    readAll();
+    run = FindChapterRun(readings, address, book.siteRoot);
+    return run.links.size();
+  };
+  if (TocRowsFailed(book, runSize)) {
+    book.chapterTitles = std::move(run.titles);
+    book.chapterLinks = std::move(run.links);
+  }
+  if (book.title.empty() && !pages.empty()) {
+    readAll();
+    book.title = FallbackBookTitle(readings.front().reading);
+  }
+}
+
 }  // namespace
 
 std::string TocSiteRoot(std::string_view address) {
@@ -69,9 +101,13 @@ std::string TocSiteRoot(std::string_view address) {
 std::string TocBookTitle(std::string_view page) {
   RegexEngine title;
   title.Compile(kTitlePattern, page);
-  std::string bookTitle = title.GroupText(1, 1);
-  for (const std::string& suffix : TitleSuffixes()) bookTitle = text::ReplaceAll(bookTitle, suffix, "");
-  return bookTitle;
+  return StripTitleSuffixes(title.GroupText(1, 1));
+}
+
+std::string StripTitleSuffixes(std::string_view title) {
+  std::string stripped(title);
+  for (const std::string& suffix : TitleSuffixes()) stripped = text::ReplaceAll(stripped, suffix, "");
+  return stripped;
 }
 
 std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
@@ -88,15 +124,18 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
   book.siteRoot = TocSiteRoot(address);
   book.title = TocBookTitle(page);
 
+  // The pages as read, kept for the second opinion.
+  std::vector<TocPage> pages;
   std::unordered_set<std::string> visited = {address};
   std::string pageAddress = address;
-  for (int pages = 1;; ++pages) {
+  for (;;) {
+    pages.push_back({pageAddress, page});
     // A link whose text sits in one of these spans would otherwise yield an empty title.
     page = text::ReplaceAll(page, R"(<span class="title">)", "");
     page = text::ReplaceAll(page, "<span>", "");
     CollectLinks(page, address, pageAddress, book);
     FilterChapterLinks(book.chapterTitles, book.chapterLinks);
-    if (pages >= kMaxTocPages) break;
+    if (static_cast<int>(pages.size()) >= kMaxTocPages) break;
 
     // The same "下一页" link the chapter pages are followed by.
     std::string link = NextPageLink(page);
@@ -107,6 +146,7 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
     page = PageText(fetch(link).body, utf8);
     pageAddress = link;
   }
+  SecondOpinion(pages, address, book);
   return book;
 }
 

@@ -29,4 +29,7 @@ std::string TocSiteRoot(std::string_view address);
 // The book title from a page's title tag, with the site's fixed suffixes such as "最新章节" removed.
 std::string TocBookTitle(std::string_view page);
 
+// `title` with each of the site's fixed suffixes ("最新章节列表", "最新章节", "在线阅读", ...) removed.
+std::string StripTitleSuffixes(std::string_view title);
+
 }  // namespace lekto

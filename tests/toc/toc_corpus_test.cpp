@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -124,6 +125,60 @@ TEST(TocCorpus, MirrorKeepsTheLaterOfTwoChaptersWithOneTitle) {
   EXPECT_EQ(std::count(book->chapterTitles.begin(), book->chapterTitles.end(), title), 1);
   EXPECT_EQ(book->chapterLinks[found - book->chapterTitles.begin()], server.HttpUrl("/52mb/1123373.html"));
 }
+
+// Tables of contents the written rules read wrong, each a kind of failure the second opinion mends: a menu row
+// ahead of the chapters (ptwxz), menus at both ends of a list that runs newest first (uukanshu), chapter links in
+// table cells (tw_hjwzw), link texts over several lines with a date after the title and a title element the
+// written rule cannot read (masiro), and an English list (wuxiaworld). Served from the corpus root, so the links
+// keep their folders.
+struct SecondOpinionCase {
+  const char* file;
+  const char8_t* bookTitle;
+  int dropped;       // repeated titles the written filter drops
+  bool newestFirst;  // the list runs from the last chapter to the first
+};
+
+const SecondOpinionCase kSecondOpinionCases[] = {
+    {"ptwxz_com/toc.html", u8"全球高武", 0, false},
+    // "血裔实习生" and one more title are listed twice; the written filter keeps the later of each.
+    {"uukanshu_com/toc.html", u8"原来我是妖二代", 2, true},
+    {"tw_hjwzw_com/toc.html", u8"原來我是妖二代", 0, false},
+    {"masiro_me/toc.html",
+     u8"扑杀魔女的游戏日记~听说攻击力是魔法师的性命，所以就全点在这种感觉的属性上了，结果成为了力量点满的死脑筋魔女~",
+     0, false},
+    // The written title rule stops at the first blank: its "Heavenly" stands.
+    {"EN_wuxiaworld_com/toc.html", u8"Heavenly", 0, false},
+};
+
+class TocSecondOpinionTest : public testing::TestWithParam<SecondOpinionCase> {};
+
+TEST_P(TocSecondOpinionTest, RowsAndTitlesMatchTheManifest) {
+  if (!std::filesystem::exists(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
+  const SecondOpinionCase& c = GetParam();
+  const std::map<std::string, ManifestToc> manifest = ReadManifest();
+  ASSERT_TRUE(manifest.contains(c.file));
+  const ManifestToc& expected = manifest.at(c.file);
+  testsupport::TestServer server;
+  server.ServeStatic("/", kCorpus);
+
+  const std::optional<Book> book =
+      ParseToc(testsupport::FakeControls(server.HttpUrl("/" + std::string(c.file))), DefaultFetcher());
+  ASSERT_TRUE(book);
+  EXPECT_EQ(book->title, text::Gbk(c.bookTitle));
+  ASSERT_EQ(book->RowCount(), expected.chapterLinks - c.dropped);
+  const std::string first = text::AnsiToUtf8(book->chapterTitles.front());
+  const std::string last = text::AnsiToUtf8(book->chapterTitles.back());
+  // The manifest may add a note after the title: "关于标题 (杂项 section); first numbered: ...".
+  std::string firstCell = c.newestFirst ? expected.lastTitle : expected.firstTitle;
+  if (firstCell.find(';') != std::string::npos) firstCell.erase(firstCell.find(" ("));
+  EXPECT_EQ(first, firstCell);
+  EXPECT_EQ(c.newestFirst ? expected.firstTitle : expected.lastTitle, last);
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, TocSecondOpinionTest, testing::ValuesIn(kSecondOpinionCases),
+                         [](const testing::TestParamInfo<SecondOpinionCase>& info) {
+                           return std::string(info.param.file).substr(0, std::string(info.param.file).find('/'));
+                         });
 
 }  // namespace
 }  // namespace lekto
