@@ -177,7 +177,6 @@ TEST_F(CorpusTest, MirrorChapterFollowsItsNextChapterLabelledPagesAndStopsAtTheN
 // beside a boxed disclaimer (the search takes the disclaimer), and English chapters (the search counts Chinese
 // characters only and finds nothing). The cleanup chain runs over them as over any body.
 TEST_F(CorpusTest, BodiesTheWrittenSearchMissesAreReadAsABrowserShowsThem) {
-  if (!fs::exists(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
   const auto bodies = ManifestBodies();
   FakeControls controls(server_->HttpUrl("/corpus/ptwxz_com/index.html"));
   const std::string bare = FirstRowText({"/corpus/ptwxz_com/ch1.html", "/corpus/next.html"}, controls);

@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -153,7 +152,7 @@ const SecondOpinionCase kSecondOpinionCases[] = {
 class TocSecondOpinionTest : public testing::TestWithParam<SecondOpinionCase> {};
 
 TEST_P(TocSecondOpinionTest, RowsAndTitlesMatchTheManifest) {
-  if (!std::filesystem::exists(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
+  LEKTO_SKIP_WITHOUT_CORPUS();
   const SecondOpinionCase& c = GetParam();
   const std::map<std::string, ManifestToc> manifest = ReadManifest();
   ASSERT_TRUE(manifest.contains(c.file));
