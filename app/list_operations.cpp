@@ -18,6 +18,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace lekto {
@@ -33,6 +36,8 @@ QTableWidgetItem* CellItem(const QString& text) {
 }  // namespace
 
 void MainWindow::ParseToc() {
+  // One job at a time: a second click while the window waits is ignored.
+  if (Busy()) return;
   // Download workers read the book they were started with, but their row states land on rows of the list:
   // a new list under a running download would show them on the wrong chapters.
   if (DownloadRunning()) return;
@@ -42,16 +47,28 @@ void MainWindow::ParseToc() {
     edit1_->clear();
     return;
   }
-  book_ = std::make_shared<const Book>();
-  FillRows();
+  // The list stays as it is until the new one arrives, so that a cancel leaves the window as it was.
+  const QString labelBefore = label1_->text();
   button1_->setText(QStringLiteral("解析中"));
   label1_->setText(QStringLiteral("章节列表"));
-  // The parse holds the window's thread; paint the new captions before it starts.
-  button1_->repaint();
-  label1_->repaint();
-  list_->repaint();
 
-  std::optional<Book> parsed = lekto::ParseToc(controls_, fetch_);
+  auto controls = std::make_shared<const FrozenControls>(controls_);
+  StartJob(
+      [this, controls](const Fetcher& fetch) -> std::function<void()> {
+        auto parsed = std::make_shared<std::optional<Book>>(lekto::ParseToc(*controls, fetch));
+        return [this, parsed] { FinishParse(std::move(*parsed)); };
+      },
+      [this](int fetchNumber, const std::string& /*url*/) {
+        label1_->setText(fetchNumber == 1 ? QStringLiteral("目录页获取中。。。")
+                                          : QStringLiteral("目录第%1页获取中。。。").arg(fetchNumber));
+      },
+      [this, labelBefore] {
+        label1_->setText(labelBefore);
+        button1_->setText(QStringLiteral("目录解析"));
+      });
+}
+
+void MainWindow::FinishParse(std::optional<Book> parsed) {
   book_ = std::make_shared<const Book>(parsed ? std::move(*parsed) : Book{});
   // A new book starts reading from its first row, so "上一章" and "下一章" never step from a row of the old one.
   currentRow_ = 0;
@@ -78,24 +95,42 @@ void MainWindow::FillRows() {
   controls_.SetRowChecks(std::vector<bool>(rows, true));
 }
 
-void MainWindow::ShowChapter(int row) {
+void MainWindow::ShowChapter(int row, int rowBefore) {
   const std::shared_ptr<const Book> book = book_;
-  if (row < 0 || row >= book->RowCount()) return;
+  if (Busy() || row < 0 || row >= book->RowCount()) return;
+  // The content box keeps the chapter shown so far until the new one arrives; a cancel puts back the labels and
+  // the row the stepping goes on from.
+  const QString label1Before = label1_->text();
+  const QString label2Before = label2_->text();
   label1_->setText(QStringLiteral("章节列表"));
   label2_->setText(QStringLiteral("章节内容加载中。。。"));
-  edit2_->clear();
-  // Loading holds the window's thread; show the loading state first.
-  label1_->repaint();
-  label2_->repaint();
-  edit2_->repaint();
 
-  const std::string text = BuildChapterText(row, ChapterJob{*book, controls_, fetch_}, ChapterMode::kViewer);
+  auto controls = std::make_shared<const FrozenControls>(controls_);
+  StartJob(
+      [this, book, controls, row](const Fetcher& fetch) -> std::function<void()> {
+        auto text = std::make_shared<const std::string>(
+            BuildChapterText(row, ChapterJob{*book, *controls, fetch}, ChapterMode::kViewer));
+        return [this, book, row, text] { FinishChapter(*book, row, *text); };
+      },
+      [this](int fetchNumber, const std::string& /*url*/) {
+        label2_->setText(fetchNumber == 1 ? QStringLiteral("章节内容加载中。。。")
+                                          : QStringLiteral("章节内容加载中。。。第%1页").arg(fetchNumber));
+      },
+      [this, label1Before, label2Before, rowBefore] {
+        label1_->setText(label1Before);
+        label2_->setText(label2Before);
+        currentRow_ = rowBefore;
+        if (rowBefore >= 0 && rowBefore < list_->rowCount()) SelectRow(rowBefore);
+      });
+}
+
+void MainWindow::FinishChapter(const Book& book, int row, const std::string& text) {
   edit2_->setPlainText(FromGbkLines(text));
   // The chapter file is kept only where a download has made the temp folder.
   const std::filesystem::path temp = TempFolder(baseFolder_);
   std::error_code error;
   if (std::filesystem::is_directory(temp, error)) WriteChapterFile(temp, row, text);
-  label2_->setText(FromGbk(book->chapterTitles[row]) + QStringLiteral("--加载完毕！"));
+  label2_->setText(FromGbk(book.chapterTitles[row]) + QStringLiteral("--加载完毕！"));
 }
 
 void MainWindow::SelectAllRows() {
@@ -128,23 +163,26 @@ void MainWindow::CopyChapterLink() {
 
 void MainWindow::OpenChapterRow() {
   const int row = SelectedRow();
-  if (row < 0) return;
+  if (Busy() || row < 0) return;
+  const int rowBefore = currentRow_;
   currentRow_ = row;
-  ShowChapter(row);
+  ShowChapter(row, rowBefore);
 }
 
 void MainWindow::PreviousChapter() {
-  if (currentRow_ < 1 || currentRow_ > book_->RowCount()) return;
+  if (Busy() || currentRow_ < 1 || currentRow_ > book_->RowCount()) return;
+  const int rowBefore = currentRow_;
   --currentRow_;
   SelectRow(currentRow_);
-  ShowChapter(currentRow_);
+  ShowChapter(currentRow_, rowBefore);
 }
 
 void MainWindow::NextChapter() {
-  if (currentRow_ + 1 >= book_->RowCount()) return;
+  if (Busy() || currentRow_ + 1 >= book_->RowCount()) return;
+  const int rowBefore = currentRow_;
   ++currentRow_;
   SelectRow(currentRow_);
-  ShowChapter(currentRow_);
+  ShowChapter(currentRow_, rowBefore);
 }
 
 int MainWindow::SelectedRow() const {

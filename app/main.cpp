@@ -1,4 +1,5 @@
 // The window program: one MainWindow over the folder the executable lives in.
+#include "app/background_job.h"
 #include "app/main_window.h"
 #include "download/work_folders.h"
 
@@ -14,9 +15,10 @@ int main(int argc, char* argv[]) {
   lekto::MainWindow window(lekto::ProgramFolder());
   window.show();
   const int status = QApplication::exec();
-  if (window.DownloadRunning()) {
-    // Closing the window ends the program without waiting for download workers still inside a request. Chapter
-    // files and books are written to a temporary file and renamed, so ending here leaves no half-written file.
+  if (window.DownloadRunning() || lekto::BackgroundJob::RunningThreads() > 0) {
+    // Closing the window ends the program without waiting for download workers, or a cancelled parse, still
+    // inside a request. Chapter files and books are written to a temporary file and renamed, so ending here
+    // leaves no half-written file.
     std::fflush(nullptr);
     std::_Exit(status);
   }

@@ -4,6 +4,7 @@
 #include "download/download_manager.h"
 #include "download/work_folders.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QEvent>
@@ -46,6 +47,9 @@ MainWindow::~MainWindow() {
   // Workers that are still running post nothing more to the window; then they are stopped and joined while the
   // controls they read still exist.
   controls_.SetReceiver(nullptr, {});
+  // A job still fetching delivers nothing more; its thread ends on its own.
+  if (job_) job_->Cancel();
+  QApplication::instance()->removeEventFilter(this);
   downloads_.reset();
 }
 
@@ -61,6 +65,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
       return;
     }
   }
+  CancelJob();
   SaveSettings();
   event->accept();
 }
@@ -83,6 +88,7 @@ void MainWindow::WireEvents() {
   connect(button2_, &QPushButton::clicked, this, &MainWindow::PreviousChapter);
   connect(button3_, &QPushButton::clicked, this, &MainWindow::NextChapter);
   connect(timer1_, &QTimer::timeout, this, &MainWindow::ProgressTick);
+  connect(button11_, &QPushButton::clicked, this, &MainWindow::CancelJob);
 
   // The keyboard: Enter in the address box parses, Enter on a row opens it (see eventFilter), and the chapter
   // keys step through the list from anywhere in the window; in the content box and the list Ctrl+Left and
@@ -119,6 +125,7 @@ void MainWindow::WireEvents() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (job_ && FilterWhileBusy(watched, event)) return true;
   switch (event->type()) {
     case QEvent::MouseButtonDblClick:
       if (watched == edit1_) {

@@ -3,13 +3,16 @@
 // 超级列表框2, 时钟1 ...), and every event of the event table runs one operation, named after what it does.
 // The window owns the book of the last table-of-contents parse and the download manager; the core reads the
 // controls through WindowControls, also from download workers.
+#include "app/background_job.h"
 #include "app/window_controls.h"
 #include "chapter/book.h"
 
 #include <QRect>
 #include <QWidget>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +46,8 @@ class MainWindow final : public QWidget {
   const Controls& CoreControls() const { return controls_; }
   // From a download's start until its completion report has reached the window.
   bool DownloadRunning() const { return downloadRunning_; }
+  // While a parse or a chapter is being fetched off the window's thread.
+  bool Busy() const { return job_ != nullptr; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -60,8 +65,11 @@ class MainWindow final : public QWidget {
 
   // Table of contents and chapter list.
   void ParseToc();
+  void FinishParse(std::optional<Book> parsed);
   void FillRows();
-  void ShowChapter(int row);
+  // Loads `row` into the content box off the window's thread; a cancel steps back to `rowBefore`.
+  void ShowChapter(int row, int rowBefore);
+  void FinishChapter(const Book& book, int row, const std::string& text);
   void SelectAllRows();
   void InvertRowChecks();
   void ReverseChapterOrder();
@@ -72,6 +80,12 @@ class MainWindow final : public QWidget {
   int SelectedRow() const;
   void SelectRow(int row);
   void SetRowState(int row, const std::string& state);
+
+  // The job running off the window's thread (window_busy.cpp).
+  void StartJob(BackgroundJob::Work work, BackgroundJob::FetchNote onFetch, std::function<void()> onCancel);
+  void CancelJob();
+  void EndJob();
+  bool FilterWhileBusy(QObject* watched, QEvent* event);
 
   // Edit boxes.
   void ClearEditBox(QWidget* box);
@@ -104,6 +118,9 @@ class MainWindow final : public QWidget {
   int filterBoxCaret_ = 0;
   std::vector<std::string> filterBoxItems_;
   std::vector<Placement> placements_;
+  // The running job, if any, and what a cancel puts back as it was.
+  std::shared_ptr<BackgroundJob> job_;
+  std::function<void()> undoJobStart_;
   int titleColumnShare_ = 0;  // extra width the title column has taken from the window so far
   // Declared after the controls so that it is destroyed first: its workers read the controls until they stop.
   std::unique_ptr<DownloadManager> downloads_;
@@ -133,6 +150,7 @@ class MainWindow final : public QWidget {
   QPushButton* button2_ = nullptr;   // 按钮2: 上一章
   QPushButton* button3_ = nullptr;   // 按钮3: 下一章
   QTimer* timer1_ = nullptr;         // 时钟1: progress tick
+  QPushButton* button11_ = nullptr;  // 按钮11: 取消, shown only while a job runs
 };
 
 }  // namespace lekto

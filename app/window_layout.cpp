@@ -196,6 +196,12 @@ void MainWindow::BuildControls() {
   button10_ = Place<QPushButton>(this, QStringLiteral("按钮10"), QStringLiteral("合并"), 312, 408, 48, 24);
   button2_ = Place<QPushButton>(this, QStringLiteral("按钮2"), QStringLiteral("上一章"), 392, 408, 48, 24);
   button3_ = Place<QPushButton>(this, QStringLiteral("按钮3"), QStringLiteral("下一章"), 536, 408, 48, 24);
+  // Stops waiting for a parse or a chapter; it stands in the free space between the two status lines and shows
+  // only while the window waits.
+  button11_ = Place<QPushButton>(this, QStringLiteral("按钮11"), QStringLiteral("取消"), 296, 46, 48, 18);
+  button11_->setToolTip(QStringLiteral("停止等待（Esc）"));
+  button11_->setCursor(Qt::ArrowCursor);
+  button11_->hide();
 
   // Where each control goes when the window grows.
   const std::pair<QWidget*, unsigned> follows[] = {
@@ -220,6 +226,7 @@ void MainWindow::BuildControls() {
       {button10_, kBottom},
       {button2_, kRightOfList | kBottom},
       {button3_, kRightEdge | kBottom},
+      {button11_, kRightOfList},
   };
   for (const auto& [control, follow] : follows) placements_.push_back({control, control->geometry(), follow});
 

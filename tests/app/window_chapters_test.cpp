@@ -5,6 +5,7 @@
 #include "support/test_server.h"
 #include "window_driver.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -53,6 +54,57 @@ class WindowChaptersTest : public WindowTest {
     ClickButton(*window_, "按钮3");
     ClickButton(*window_, "按钮2");
     QCOMPARE(Label(*window_, "标签2")->text(), QStringLiteral("内容"));
+  }
+
+  // A parse or a chapter from a server that does not answer: the window keeps running, shows what it waits for,
+  // ignores every other click, and stops waiting on Esc or "取消", as if nothing had been clicked.
+  void stalledFetchesCanBeCancelled() {
+    Parse();
+    QTableWidget* list = ChapterList(*window_);
+    DoubleClickRow(list, 2);
+    const QString shown = ContentBox(*window_)->toPlainText();
+    QCOMPARE(Label(*window_, "标签1")->text(), QStringLiteral("章节列表"));
+    server_.ClearRequests();
+    StartParse(*window_, QString::fromStdString(server_.HttpUrl("/novel/index.html?delay=4000")));
+    QVERIFY(window_->Busy());
+    QCOMPARE(Button(*window_, "按钮1")->text(), QStringLiteral("解析中"));
+    QTRY_COMPARE(Label(*window_, "标签1")->text(), QStringLiteral("目录页获取中。。。"));
+    QVERIFY(Button(*window_, "按钮11")->isVisible());
+    QTest::mouseClick(Button(*window_, "按钮1"), Qt::LeftButton);
+    QTest::mouseClick(Button(*window_, "按钮9"), Qt::LeftButton);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(4, 1)).center());
+    QTest::keyClick(list, Qt::Key_PageDown, Qt::ControlModifier);
+    QTest::qWait(200);
+    QCOMPARE(server_.Requests().size(), std::size_t{1});
+    QCOMPARE(ColumnTexts(list, 1), DemoTitles());
+    QCOMPARE(window_->CurrentRow(), 2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!window_->Busy());
+    QVERIFY(!Button(*window_, "按钮11")->isVisible());
+    QCOMPARE(Button(*window_, "按钮1")->text(), QStringLiteral("目录解析"));
+    QCOMPARE(Label(*window_, "标签1")->text(), QStringLiteral("章节列表"));
+
+    // A chapter that stalls, stopped with the button: the stepping position and the labels come back.
+    server_.SetDelay(4000);
+    QTest::keyClick(ContentBox(*window_), Qt::Key_PageDown, Qt::ControlModifier);
+    QVERIFY(window_->Busy());
+    QCOMPARE(window_->CurrentRow(), 3);
+    QCOMPARE(Label(*window_, "标签2")->text(), QStringLiteral("章节内容加载中。。。"));
+    QTest::mouseClick(Button(*window_, "按钮11"), Qt::LeftButton);
+    QVERIFY(!window_->Busy());
+    QCOMPARE(window_->CurrentRow(), 2);
+    QCOMPARE(list->selectedRanges().front().topRow(), 2);
+    QCOMPARE(Label(*window_, "标签2")->text(), DemoChapters()[2].title + QStringLiteral("--加载完毕！"));
+    server_.SetDelay(0);
+
+    // When the abandoned requests come back, nothing of them reaches the window.
+    QTRY_COMPARE_WITH_TIMEOUT(BackgroundJob::RunningThreads(), 0, 15000);
+    QTest::qWait(50);
+    QCOMPARE(ColumnTexts(list, 1), DemoTitles());
+    QCOMPARE(ContentBox(*window_)->toPlainText(), shown);
+    QCOMPARE(window_->CurrentRow(), 2);
+    ClickButton(*window_, "按钮3");
+    QCOMPARE(Label(*window_, "标签2")->text(), DemoChapters()[3].title + QStringLiteral("--加载完毕！"));
   }
 
   void doubleClickShowsTheChapter() {

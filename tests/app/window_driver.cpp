@@ -50,8 +50,15 @@ bool ShowActive(QWidget& window) {
   return QTest::qWaitForWindowActive(&window);
 }
 
+bool WaitIdle(const QWidget& window, int timeoutMs) {
+  const auto* main = qobject_cast<const MainWindow*>(&window);
+  if (main == nullptr) return true;
+  return QTest::qWaitFor([main] { return !main->Busy(); }, timeoutMs);
+}
+
 void Click(QWidget* widget) {
   QTest::mouseClick(widget, Qt::LeftButton);
+  WaitIdle(*widget->window());
 }
 
 void TypeText(QWidget* widget, const QString& text) {
@@ -62,17 +69,23 @@ void TypeText(QWidget* widget, const QString& text) {
 
 void PressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers) {
   QTest::keyClick(widget, key, modifiers);
+  WaitIdle(*widget->window());
 }
 
 void ClickButton(const QWidget& window, const char* name) {
   Click(Button(window, name));
 }
 
-void ParseAddress(const QWidget& window, const QString& address) {
+void StartParse(const QWidget& window, const QString& address) {
   QLineEdit* box = AddressBox(window);
   QTest::mouseDClick(box, Qt::LeftButton);
   TypeText(box, address);
-  ClickButton(window, "按钮1");
+  QTest::mouseClick(Button(window, "按钮1"), Qt::LeftButton);
+}
+
+void ParseAddress(const QWidget& window, const QString& address) {
+  StartParse(window, address);
+  WaitIdle(window);
 }
 
 void DoubleClickRow(QTableWidget* list, int row) {
@@ -80,6 +93,7 @@ void DoubleClickRow(QTableWidget* list, int row) {
   // A person's double-click: the first click selects the row, the second opens it.
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+  WaitIdle(*list->window());
 }
 
 void RightClickRow(QTableWidget* list, int row) {

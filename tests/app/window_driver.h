@@ -71,13 +71,20 @@ inline QPlainTextEdit* FilterBox(const QWidget& window) {
 // Shows the window and waits until it is active, so that clicks move the keyboard focus as they do for a person.
 bool ShowActive(QWidget& window);
 
+// Waits until `window` (a MainWindow) no longer waits for a parse or a chapter. False on time-out.
+bool WaitIdle(const QWidget& window, int timeoutMs = 30000);
+
+// Clicks and keys as a person gives them; each waits until the window has finished the parse or the chapter it
+// started.
 void Click(QWidget* widget);
 // Types `text` key by key, Chinese characters included (QTest::keyClicks takes Latin-1 only).
 void TypeText(QWidget* widget, const QString& text);
 void ClickButton(const QWidget& window, const char* name);
 // Presses and releases `key` on `widget`.
 void PressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-// Empties the address box by a double-click, types `address` and clicks "目录解析".
+// Empties the address box by a double-click, types `address` and clicks "目录解析"; StartParse returns at once,
+// ParseAddress when the parse has ended.
+void StartParse(const QWidget& window, const QString& address);
 void ParseAddress(const QWidget& window, const QString& address);
 // Double-clicks the title cell of `row`.
 void DoubleClickRow(QTableWidget* list, int row);
