@@ -2,7 +2,6 @@
 
 #include <QMetaObject>
 #include <thread>
-#include <type_traits>
 #include <utility>
 
 namespace lekto {
@@ -22,20 +21,26 @@ FrozenControls::FrozenControls(const Controls& live)
 
 std::shared_ptr<BackgroundJob> BackgroundJob::Start(QObject* receiver, Fetcher fetch, Work work, FetchNote onFetch) {
   std::shared_ptr<BackgroundJob> job(new BackgroundJob(receiver));
-  // The wrapped fetcher holds the job weakly: the thread keeps it alive anyway, and nothing forms a cycle.
+  // The wrapped fetcher holds the job weakly: the thread keeps it alive anyway, and nothing forms a cycle. The
+  // log is the thread's own: the fetcher writes it and the work reads it, both on the job's thread.
   std::weak_ptr<BackgroundJob> weak = job;
-  auto fetchCount = std::make_shared<int>(0);
-  Fetcher guarded = [weak, fetch = std::move(fetch), onFetch = std::move(onFetch),
-                     fetchCount](const std::string& url) -> std::invoke_result_t<Fetcher, const std::string&> {
+  auto log = std::make_shared<FetchLog>();
+  Fetcher guarded = [weak, fetch = std::move(fetch), onFetch = std::move(onFetch), log](const std::string& url) {
+    http::Response response;
     const std::shared_ptr<BackgroundJob> self = weak.lock();
-    if (!self || self->Cancelled()) return {};
-    const int number = ++*fetchCount;
+    if (!self || self->Cancelled()) {
+      response.error = http::TransferError::kOther;
+      return response;
+    }
+    const int number = static_cast<int>(log->size()) + 1;
     self->Post([onFetch, number, url] { onFetch(number, url); });
-    return fetch(url);
+    response = fetch(url);
+    log->push_back({url, PageFailure(response)});
+    return response;
   };
   ++runningThreads;
-  std::thread([job, guarded = std::move(guarded), work = std::move(work)] {
-    std::function<void()> finish = work(guarded);
+  std::thread([job, guarded = std::move(guarded), log, work = std::move(work)] {
+    std::function<void()> finish = work(guarded, *log);
     job->Post(std::move(finish));
     --runningThreads;
   }).detach();

@@ -6,6 +6,7 @@
 // only while the job has not been cancelled. Cancelling is immediate for the window: nothing the job sends is
 // delivered any more, and every later fetch of the job fails at once. A request already on its way cannot be
 // taken back; the thread ends when it returns, holding nothing of the window.
+#include "app/fetch_log.h"
 #include "chapter/book.h"
 #include "chapter/controls.h"
 
@@ -40,9 +41,9 @@ class FrozenControls final : public Controls {
 
 class BackgroundJob final : public std::enable_shared_from_this<BackgroundJob> {
  public:
-  // Runs on the job's thread with the fetcher it must use; returns what the window does with the result, which
-  // runs on the window's thread (and not at all after a cancel).
-  using Work = std::function<std::function<void()>(const Fetcher& fetch)>;
+  // Runs on the job's thread with the fetcher it must use and the log of that fetcher's fetches so far; returns
+  // what the window does with the result, which runs on the window's thread (and not at all after a cancel).
+  using Work = std::function<std::function<void()>(const Fetcher& fetch, const FetchLog& log)>;
   // Runs on the window's thread before each fetch, with its 1-based number and the address.
   using FetchNote = std::function<void(int fetchNumber, const std::string& url)>;
 

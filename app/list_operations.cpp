@@ -54,9 +54,9 @@ void MainWindow::ParseToc() {
 
   auto controls = std::make_shared<const FrozenControls>(controls_);
   StartJob(
-      [this, controls](const Fetcher& fetch) -> std::function<void()> {
+      [this, controls](const Fetcher& fetch, const FetchLog& log) -> std::function<void()> {
         auto parsed = std::make_shared<std::optional<Book>>(lekto::ParseToc(*controls, fetch));
-        return [this, parsed] { FinishParse(std::move(*parsed)); };
+        return [this, parsed, log] { FinishParse(std::move(*parsed), log); };
       },
       [this](int fetchNumber, const std::string& /*url*/) {
         label1_->setText(fetchNumber == 1 ? QStringLiteral("目录页获取中。。。")
@@ -68,12 +68,21 @@ void MainWindow::ParseToc() {
       });
 }
 
-void MainWindow::FinishParse(std::optional<Book> parsed) {
+void MainWindow::FinishParse(std::optional<Book> parsed, const FetchLog& log) {
   book_ = std::make_shared<const Book>(parsed ? std::move(*parsed) : Book{});
   // A new book starts reading from its first row, so "上一章" and "下一章" never step from a row of the old one.
   currentRow_ = 0;
   FillRows();
-  label1_->setText(FromGbk(book_->title) + QStringLiteral("--章节列表获取完毕！"));
+  // A table of contents that could not be read says so and why; one whose later pages failed says which.
+  const std::size_t failed = FirstFailure(log);
+  if (failed == 0 && !log.empty()) {
+    label1_->setText(QStringLiteral("目录获取失败：") + FromGbk(log[0].failure));
+  } else if (failed < log.size()) {
+    label1_->setText(FromGbk(book_->title) + QStringLiteral("--章节列表不完整，目录第%1页获取失败：").arg(failed + 1) +
+                     FromGbk(log[failed].failure));
+  } else {
+    label1_->setText(FromGbk(book_->title) + QStringLiteral("--章节列表获取完毕！"));
+  }
   button1_->setText(QStringLiteral("目录解析"));
   timer1_->start(kProgressIntervalMs);
 }
@@ -107,10 +116,10 @@ void MainWindow::ShowChapter(int row, int rowBefore) {
 
   auto controls = std::make_shared<const FrozenControls>(controls_);
   StartJob(
-      [this, book, controls, row](const Fetcher& fetch) -> std::function<void()> {
+      [this, book, controls, row](const Fetcher& fetch, const FetchLog& log) -> std::function<void()> {
         auto text = std::make_shared<const std::string>(
             BuildChapterText(row, ChapterJob{*book, *controls, fetch}, ChapterMode::kViewer));
-        return [this, book, row, text] { FinishChapter(*book, row, *text); };
+        return [this, book, row, text, log] { FinishChapter(*book, row, *text, log); };
       },
       [this](int fetchNumber, const std::string& /*url*/) {
         label2_->setText(fetchNumber == 1 ? QStringLiteral("章节内容加载中。。。")
@@ -124,13 +133,22 @@ void MainWindow::ShowChapter(int row, int rowBefore) {
       });
 }
 
-void MainWindow::FinishChapter(const Book& book, int row, const std::string& text) {
+void MainWindow::FinishChapter(const Book& book, int row, const std::string& text, const FetchLog& log) {
   edit2_->setPlainText(FromGbkLines(text));
+  const QString title = FromGbk(book.chapterTitles[row]);
+  const std::size_t failed = FirstFailure(log);
+  if (failed < log.size()) {
+    // Said plainly, and not stored: a chapter file a download wrote whole stays as it is.
+    label2_->setText(failed == 0 ? title + QStringLiteral("--加载失败：") + FromGbk(log[0].failure)
+                                 : title + QStringLiteral("--加载不完整，第%1页获取失败：").arg(failed + 1) +
+                                       FromGbk(log[failed].failure));
+    return;
+  }
   // The chapter file is kept only where a download has made the temp folder.
   const std::filesystem::path temp = TempFolder(baseFolder_);
   std::error_code error;
   if (std::filesystem::is_directory(temp, error)) WriteChapterFile(temp, row, text);
-  label2_->setText(FromGbk(book.chapterTitles[row]) + QStringLiteral("--加载完毕！"));
+  label2_->setText(title + QStringLiteral("--加载完毕！"));
 }
 
 void MainWindow::SelectAllRows() {

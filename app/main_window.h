@@ -65,11 +65,11 @@ class MainWindow final : public QWidget {
 
   // Table of contents and chapter list.
   void ParseToc();
-  void FinishParse(std::optional<Book> parsed);
+  void FinishParse(std::optional<Book> parsed, const FetchLog& log);
   void FillRows();
   // Loads `row` into the content box off the window's thread; a cancel steps back to `rowBefore`.
   void ShowChapter(int row, int rowBefore);
-  void FinishChapter(const Book& book, int row, const std::string& text);
+  void FinishChapter(const Book& book, int row, const std::string& text, const FetchLog& log);
   void SelectAllRows();
   void InvertRowChecks();
   void ReverseChapterOrder();

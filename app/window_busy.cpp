@@ -15,8 +15,9 @@ namespace lekto {
 void MainWindow::StartJob(BackgroundJob::Work work, BackgroundJob::FetchNote onFetch, std::function<void()> onCancel) {
   undoJobStart_ = std::move(onCancel);
   // The result ends the busy state before the window shows it.
-  BackgroundJob::Work ending = [this, work = std::move(work)](const Fetcher& fetch) -> std::function<void()> {
-    std::function<void()> finish = work(fetch);
+  BackgroundJob::Work ending = [this, work = std::move(work)](const Fetcher& fetch,
+                                                              const FetchLog& log) -> std::function<void()> {
+    std::function<void()> finish = work(fetch, log);
     return [this, finish = std::move(finish)] {
       EndJob();
       finish();

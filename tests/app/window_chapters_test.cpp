@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 
 namespace lekto::apptest {
 
@@ -23,6 +24,15 @@ class WindowChaptersTest : public WindowTest {
   void initTestCase() {
     WriteDemoSite(std::filesystem::path(site_.path().toStdString()), "/novel/");
     server_.ServeStatic("/novel/", site_.path().toStdString());
+    const std::filesystem::path site(site_.path().toStdString());
+    std::ofstream(site / "cover.png", std::ios::binary) << "\x89PNG\r\n\x1a\n";
+    // A list with a chapter the site does not have.
+    std::ofstream(site / "gaps.html", std::ios::binary)
+        << ToGbk(QStringLiteral("<html><head><title>缺页</title></head><body><ul>"
+                                "<li><a href=\"/novel/1.html\">第一章 山门</a></li>"
+                                "<li><a href=\"/novel/9.html\">第九章 失踪</a></li>"
+                                "<li><a href=\"/novel/2.html\">第二章 夜雨</a></li>"
+                                "<li><a href=\"/novel/3.html\">第三章 旧书</a></li></ul></body></html>"));
   }
 
   void parseFillsTheList() {
@@ -44,16 +54,43 @@ class WindowChaptersTest : public WindowTest {
     QTRY_COMPARE(Label(*window_, "标签3")->text(), QStringLiteral("线程：0"));
   }
 
-  void parseOfAnUnreachableAddressGivesAnEmptyList() {
+  // A table of contents that cannot be fetched says so, and why, instead of reporting an empty list as read.
+  void failedParseSaysWhy_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("refused") << QStringLiteral("http://127.0.0.1:1/none.html")
+                             << QStringLiteral("目录获取失败：无法连接服务器");
+    QTest::newRow("HTTP error") << QString::fromStdString(server_.HttpUrl("/novel/none.html"))
+                                << QStringLiteral("目录获取失败：HTTP 404");
+    QTest::newRow("not a page") << QString::fromStdString(server_.HttpUrl("/novel/cover.png"))
+                                << QStringLiteral("目录获取失败：不是网页（image/png）");
+  }
+  void failedParseSaysWhy() {
+    QFETCH(QString, address);
+    QFETCH(QString, label);
     Parse();
-    ParseAddress(*window_, QStringLiteral("http://127.0.0.1:1/none.html"));
+    ParseAddress(*window_, address);
     QCOMPARE(ChapterList(*window_)->rowCount(), 0);
-    QCOMPARE(Label(*window_, "标签1")->text(), QStringLiteral("--章节列表获取完毕！"));
+    QCOMPARE(Label(*window_, "标签1")->text(), label);
     QCOMPARE(Button(*window_, "按钮1")->text(), QStringLiteral("目录解析"));
     // Nothing to step to.
     ClickButton(*window_, "按钮3");
     ClickButton(*window_, "按钮2");
     QCOMPARE(Label(*window_, "标签2")->text(), QStringLiteral("内容"));
+  }
+
+  // A chapter that cannot be fetched says so in the viewer's label, and leaves a stored chapter file alone.
+  void failedChapterSaysWhy() {
+    ParseAddress(*window_, QString::fromStdString(server_.HttpUrl("/novel/gaps.html")));
+    QTableWidget* list = ChapterList(*window_);
+    QCOMPARE(list->rowCount(), 4);
+    std::filesystem::create_directories(TempFolder());
+    std::ofstream(TempFolder() / "2.txt") << "downloaded whole";
+    DoubleClickRow(list, 1);
+    QCOMPARE(Label(*window_, "标签2")->text(), QStringLiteral("第九章 失踪--加载失败：HTTP 404"));
+    QCOMPARE(ReadFileBytes(TempFolder() / "2.txt"), std::string("downloaded whole"));
+    ClickButton(*window_, "按钮3");
+    QCOMPARE(Label(*window_, "标签2")->text(), DemoChapters()[1].title + QStringLiteral("--加载完毕！"));
   }
 
   // A parse or a chapter from a server that does not answer: the window keeps running, shows what it waits for,
