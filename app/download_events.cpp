@@ -45,8 +45,8 @@ void MainWindow::StartDownload() {
     case DownloadManager::StartResult::kStarted:
       break;
     case DownloadManager::StartResult::kFolderInUse:
-      ShowTimedMessage(this, QStringLiteral("提示："),
-                       QStringLiteral("另一个下载正在使用下载文件夹，请等它结束后再试！"));
+      ShowLastingMessage(this, QStringLiteral("提示："),
+                         QStringLiteral("另一个下载正在使用下载文件夹，请等它结束后再试！"));
       return;
     default:
       return;
@@ -74,23 +74,23 @@ void MainWindow::FinishDownload(const DownloadReport& report) {
   timer1_->stop();
   const QString title = Quoted(report.book->title);
   if (report.writeError) {
-    ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("写入章节文件失败，下载已停止！"));
+    ShowLastingMessage(this, QStringLiteral("标题"), title + QStringLiteral("写入章节文件失败，下载已停止！"));
     return;
   }
   if (report.cancelled) return;
   const auto failed = static_cast<int>(report.FailedRows().size());
   if (failed > 0) retryBook_ = report.book;
   if (failed > 0 && report.merged && report.merge.written) {
-    ShowTimedMessage(this, QStringLiteral("标题"),
-                     title + QStringLiteral("下载完毕，%1 章下载失败（共 %2 章），再点“下载”可重试失败的章节！")
-                                 .arg(failed)
-                                 .arg(report.ticked));
+    ShowLastingMessage(this, QStringLiteral("标题"),
+                       title + QStringLiteral("下载完毕，%1 章下载失败（共 %2 章），再点“下载”可重试失败的章节！")
+                                   .arg(failed)
+                                   .arg(report.ticked));
   } else if (report.merged && report.merge.written) {
     ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("下载完毕，合并完成！"));
   } else if (report.written == 0) {
-    ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("没有下载到任何章节，未合并！"));
+    ShowLastingMessage(this, QStringLiteral("标题"), title + QStringLiteral("没有下载到任何章节，未合并！"));
   } else {
-    ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("合并失败，无法写入书籍文件！"));
+    ShowLastingMessage(this, QStringLiteral("标题"), title + QStringLiteral("合并失败，无法写入书籍文件！"));
   }
 }
 
@@ -109,7 +109,7 @@ void MainWindow::MergeByHand() {
   if (merged.written) {
     ShowTimedMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并完成！"));
   } else {
-    ShowTimedMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并失败，无法写入书籍文件！"));
+    ShowLastingMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并失败，无法写入书籍文件！"));
   }
 }
 

@@ -6,16 +6,29 @@
 
 namespace lekto {
 
-void ShowTimedMessage(QWidget* owner, const QString& caption, const QString& text, int timeoutMs) {
+namespace {
+
+QMessageBox* OpenMessage(QWidget* owner, const QString& caption, const QString& text) {
   auto* box = new QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, owner);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::WindowModal);
   // The window speaks Chinese throughout, its buttons too.
   box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
   box->button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+  box->open();
+  return box;
+}
+
+}  // namespace
+
+void ShowTimedMessage(QWidget* owner, const QString& caption, const QString& text, int timeoutMs) {
+  QMessageBox* box = OpenMessage(owner, caption, text);
   // The timer belongs to the box, so a box closed early takes its timer with it.
   QTimer::singleShot(timeoutMs, box, &QMessageBox::close);
-  box->open();
+}
+
+void ShowLastingMessage(QWidget* owner, const QString& caption, const QString& text) {
+  OpenMessage(owner, caption, text);
 }
 
 }  // namespace lekto

@@ -1,5 +1,5 @@
 #pragma once
-// Message boxes that close by themselves: the window reports with them and nobody has to answer.
+// Message boxes the window reports with; nobody has to answer them. Successes close by themselves, failures stay.
 #include <QString>
 
 class QWidget;
@@ -11,5 +11,8 @@ inline constexpr int kMessageTimeoutMs = 1000;
 // Shows a box with OK and Cancel, modal to `owner`, and closes it after `timeoutMs`. Returns at once; the
 // answer is never used.
 void ShowTimedMessage(QWidget* owner, const QString& caption, const QString& text, int timeoutMs = kMessageTimeoutMs);
+
+// The same box for a failure: it stays until the reader closes it, so that it cannot go unread.
+void ShowLastingMessage(QWidget* owner, const QString& caption, const QString& text);
 
 }  // namespace lekto
