@@ -9,9 +9,11 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <filesystem>
 #include <fstream>
 
@@ -27,12 +29,13 @@ class WindowChaptersTest : public WindowTest {
     const std::filesystem::path site(site_.path().toStdString());
     std::ofstream(site / "cover.png", std::ios::binary) << "\x89PNG\r\n\x1a\n";
     // A list with a chapter the site does not have.
-    std::ofstream(site / "gaps.html", std::ios::binary)
-        << ToGbk(QStringLiteral("<html><head><title>缺页</title></head><body><ul>"
-                                "<li><a href=\"/novel/1.html\">第一章 山门</a></li>"
-                                "<li><a href=\"/novel/9.html\">第九章 失踪</a></li>"
-                                "<li><a href=\"/novel/2.html\">第二章 夜雨</a></li>"
-                                "<li><a href=\"/novel/3.html\">第三章 旧书</a></li></ul></body></html>"));
+    std::ofstream(site / "gaps.html", std::ios::binary) << ToGbk(
+        QStringLiteral("<html><head><title>缺页</title></head><body><ul>"
+                       "<li><a href=\"/novel/1.html\">第一章 山门</a></li>"
+                       "<li><a href=\"/novel/9.html\">第九章 失踪</a></li>"
+                       "<li><a href=\"/novel/2.html\">第二章 夜雨</a></li>"
+                       "<li><a href=\"/novel/3.html\">第三章 旧书里夹着一张发黄的地图，地图的一角画着一棵歪脖子松树"
+                       "</a></li></ul></body></html>"));
   }
 
   void parseFillsTheList() {
@@ -91,6 +94,23 @@ class WindowChaptersTest : public WindowTest {
     QCOMPARE(ReadFileBytes(TempFolder() / "2.txt"), std::string("downloaded whole"));
     ClickButton(*window_, "按钮3");
     QCOMPARE(Label(*window_, "标签2")->text(), DemoChapters()[1].title + QStringLiteral("--加载完毕！"));
+  }
+
+  // A title cut by its column shows whole in a tooltip; one that fits needs none.
+  void cutTitlesShowInATooltip() {
+    ParseAddress(*window_, QString::fromStdString(server_.HttpUrl("/novel/gaps.html")));
+    QTableWidget* list = ChapterList(*window_);
+    QCOMPARE(list->rowCount(), 4);
+    const auto tipOver = [list](int row) {
+      const QPoint at = list->visualItemRect(list->item(row, 1)).center();
+      QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+      QApplication::sendEvent(list->viewport(), &help);
+    };
+    tipOver(3);
+    QVERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QStringLiteral("第三章 旧书里夹着一张发黄的地图，地图的一角画着一棵歪脖子松树"));
+    tipOver(0);
+    QTRY_VERIFY(!QToolTip::isVisible());
   }
 
   // A parse or a chapter from a server that does not answer: the window keeps running, shows what it waits for,
