@@ -36,6 +36,19 @@ class WindowChaptersTest : public WindowTest {
                        "<li><a href=\"/novel/2.html\">第二章 夜雨</a></li>"
                        "<li><a href=\"/novel/3.html\">第三章 旧书里夹着一张发黄的地图，地图的一角画着一棵歪脖子松树"
                        "</a></li></ul></body></html>"));
+    // A list whose second page is missing, and a chapter whose second page is.
+    std::ofstream(site / "pages.html", std::ios::binary)
+        << ToGbk(QStringLiteral("<html><head><title>半本</title></head><body><ul>"
+                                "<li><a href=\"/novel/1.html\">第一章 山门</a></li>"
+                                "<li><a href=\"/novel/2.html\">第二章 夜雨</a></li>"
+                                "<li><a href=\"/novel/3.html\">第三章 旧书</a></li>"
+                                "<li><a href=\"/novel/4.html\">第四章 断崖</a></li>"
+                                "<li><a href=\"/novel/half.html\">第五章 半页</a></li></ul>"
+                                "<a href=\"/novel/pages_2.html\">下一页</a></body></html>"));
+    std::ofstream(site / "half.html", std::ios::binary)
+        << ToGbk(QStringLiteral("<html><head><title>第五章 半页</title></head><body><div id=\"content\">"
+                                "旧书里夹着一张发黄的地图，地图的一角画着一棵歪脖子松树。他认得那棵树。</div>"
+                                "<a href=\"/novel/half_2.html\">下一页</a></body></html>"));
   }
 
   void parseFillsTheList() {
@@ -94,6 +107,17 @@ class WindowChaptersTest : public WindowTest {
     QCOMPARE(ReadFileBytes(TempFolder() / "2.txt"), std::string("downloaded whole"));
     ClickButton(*window_, "按钮3");
     QCOMPARE(Label(*window_, "标签2")->text(), DemoChapters()[1].title + QStringLiteral("--加载完毕！"));
+  }
+
+  // What was fetched stays, and the label names the page that failed.
+  void partlyFetchedPagesSayWhichFailed() {
+    ParseAddress(*window_, QString::fromStdString(server_.HttpUrl("/novel/pages.html")));
+    QTableWidget* list = ChapterList(*window_);
+    QCOMPARE(list->rowCount(), 5);
+    QCOMPARE(Label(*window_, "标签1")->text(), QStringLiteral("半本--章节列表不完整，目录第2页获取失败：HTTP 404"));
+    DoubleClickRow(list, 4);
+    QCOMPARE(Label(*window_, "标签2")->text(), QStringLiteral("第五章 半页--加载不完整，第2页获取失败：HTTP 404"));
+    QVERIFY(ContentBox(*window_)->toPlainText().contains(QStringLiteral("他认得那棵树。")));
   }
 
   // A title cut by its column shows whole in a tooltip; one that fits needs none.
