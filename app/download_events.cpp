@@ -78,6 +78,7 @@ void MainWindow::FinishDownload(const DownloadReport& report) {
     return;
   }
   if (report.cancelled) return;
+  if (report.merged && report.merge.written) ShowBookFile(report.merge.bookFile);
   const auto failed = static_cast<int>(report.FailedRows().size());
   if (failed > 0) retryBook_ = report.book;
   if (failed > 0 && report.merged && report.merge.written) {
@@ -94,6 +95,12 @@ void MainWindow::FinishDownload(const DownloadReport& report) {
   }
 }
 
+void MainWindow::ShowBookFile(const std::filesystem::path& bookFile) {
+  // The message box closes after a second; the label keeps the book's full path until its next status (its tip
+  // shows the whole path when the label cuts it).
+  label1_->setText(QStringLiteral("已保存到：") + FromPath(bookFile));
+}
+
 void MainWindow::MergeByHand() {
   QInputDialog dialog(this);
   dialog.setWindowTitle(QStringLiteral("提示"));
@@ -107,6 +114,7 @@ void MainWindow::MergeByHand() {
 
   const MergeResult merged = lekto::MergeByHand(FoldersUnder(baseFolder_), title);
   if (merged.written) {
+    ShowBookFile(merged.bookFile);
     ShowTimedMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并完成！"));
   } else {
     ShowLastingMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并失败，无法写入书籍文件！"));

@@ -1,7 +1,9 @@
-// The window program: one MainWindow over the folder the executable lives in.
+// The window program: one MainWindow over the folder its books go to (beside the program, or in the user's
+// documents folder when installed).
 #include "app/background_job.h"
 #include "app/main_window.h"
-#include "download/work_folders.h"
+#include "app/work_folder_place.h"
+#include "lekto/version.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -12,7 +14,10 @@ int main(int argc, char* argv[]) {
   // The settings the window keeps between runs live under these names in the user's config folder.
   QApplication::setOrganizationName(QStringLiteral("Lekto"));
   QApplication::setApplicationName(QStringLiteral("Lekto"));
-  lekto::MainWindow window(lekto::ProgramFolder());
+  QApplication::setApplicationVersion(QString::fromUtf8(lekto::kVersion.data(), lekto::kVersion.size()));
+  // Lets Wayland desktops match the window to its desktop entry and icon.
+  QApplication::setDesktopFileName(QStringLiteral("org.lekto.Lekto"));
+  lekto::MainWindow window(lekto::WorkFolderBase());
   window.show();
   const int status = QApplication::exec();
   if (window.DownloadRunning() || lekto::BackgroundJob::RunningThreads() > 0) {

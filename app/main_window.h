@@ -98,6 +98,7 @@ class MainWindow final : public QWidget {
   void ProgressTick();
   void FinishDownload(const DownloadReport& report);
   void MergeByHand();
+  void ShowBookFile(const std::filesystem::path& bookFile);
 
   // A control's place at the default size, and how it follows a larger window (window_layout.cpp).
   struct Placement {

@@ -2,6 +2,7 @@
 
 #include "text/text_codec.h"
 
+#include <QFile>
 #include <QList>
 
 namespace lekto {
@@ -24,6 +25,14 @@ std::string ToGbkLines(const QString& text) {
   QString lines = text;
   lines.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
   return ToGbk(lines);
+}
+
+QString FromPath(const std::filesystem::path& path) {
+  return QFile::decodeName(path.c_str());
+}
+
+std::filesystem::path ToPath(const QString& text) {
+  return QFile::encodeName(text).toStdString();
 }
 
 int CoreCaret(const QString& text, int qtPosition) {

@@ -2,6 +2,9 @@
 // and how the controls share the room of a window made larger than its default size.
 #include "app/main_window.h"
 
+#include "app/qt_text.h"
+#include "download/work_folders.h"
+
 #include <QCheckBox>
 #include <QFont>
 #include <QHeaderView>
@@ -128,8 +131,10 @@ QRect Followed(const QRect& base, unsigned follow, int extraWidth, int extraHeig
   return placed;
 }
 
-QString HelpText() {
-  return kHelpLines.join(QLatin1Char('\n'));
+// The help lines, then where the books go: a reader of an installed copy would not find them beside the program.
+QString HelpText(const std::filesystem::path& baseFolder) {
+  return kHelpLines.join(QLatin1Char('\n')) + QLatin1Char('\n') + QStringLiteral("下载合并好的书保存在：") +
+         FromPath(WorkFolder(baseFolder));
 }
 
 }  // namespace
@@ -173,7 +178,7 @@ void MainWindow::BuildControls() {
   edit2_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   edit2_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   edit2_->setFont(ContentFont());
-  edit2_->setPlainText(HelpText());
+  edit2_->setPlainText(HelpText(baseFolder_));
 
   label4_ = Place<QLabel>(this, QStringLiteral("标签4"), QStringLiteral("正则过滤内容"), 352, 338, 80, 16);
   check1_ = Place<QCheckBox>(this, QStringLiteral("选择框1"), QStringLiteral("启用"), 440, 338, 56, 16);

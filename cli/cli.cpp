@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "cli/command.h"
+#include "lekto/version.h"
 
 #include <algorithm>
 #include <optional>
@@ -24,6 +25,7 @@ void PrintHelp(std::ostream& out) {
          "  --preprocess       switch on 预处理 (page pre-processing)\n"
          "  --filter PATTERN   a filter rule; repeatable, one rule each, all of them enabled (启用)\n"
          "  --help             show this text\n"
+         "  --version          print the version\n"
          "\n"
          "exit status: 0 success, 1 nothing found, 2 bad usage, 3 download: some chapters failed (listed),\n"
          "             130 download interrupted by Ctrl-C\n";
@@ -66,6 +68,7 @@ struct ParsedArgs {
   std::map<std::string, std::vector<std::string>, std::less<>> values;
   std::vector<std::string> positional;
   bool help = false;
+  bool version = false;
 };
 
 // Options may stand before, between or after the positional arguments; "--" ends them. A value follows its
@@ -95,6 +98,8 @@ std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, std::o
     }
     if (name == "--help") {
       parsed.help = true;
+    } else if (name == "--version") {
+      parsed.version = true;
     } else if (name == "--transcode") {
       parsed.options.transcode = true;
     } else if (name == "--preprocess") {
@@ -135,6 +140,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (!parsed) return kExitUsage;
   if (parsed->help) {
     PrintHelp(out);
+    return kExitOk;
+  }
+  if (parsed->version) {
+    out << "lekto-cli " << kVersion << "\n";
     return kExitOk;
   }
   if (parsed->positional.empty()) return GeneralUsageError(err, "no command given");

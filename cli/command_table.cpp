@@ -8,7 +8,8 @@ const std::vector<Command>& Commands() {
       {"show", "show URL ID", "print the chapter with that ID as the viewer shows it", RunShowCommand},
       {"download",
        "download URL [--dir DIR] [--only IDS] [--reverse] [--resume] [--jobs N] [--delay MS]",
-       "download the chapters (IDS such as 1-10,15, numbered after --reverse) and merge them into DIR/TITLE.txt;\n"
+       "download the chapters (IDS such as 1-10,15, numbered after --reverse) and merge them into DIR/TITLE.txt\n"
+       "      (DIR: the current folder unless --dir names one);\n"
        "      --resume keeps the chapters an earlier run of the same book wrote and fetches the rest,\n"
        "      --jobs N fetches N chapters at once (1-6, default 6), --delay MS waits MS ms between two requests\n"
        "      to one site",

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -229,7 +230,12 @@ int RunDownloadCommand(const CommandContext& context) {
   options.resume = context.Value("--resume").has_value();
 
   const std::optional<std::string> dir = context.Value("--dir");
-  const WorkFolders folders = dir ? FoldersAt(*dir) : FoldersUnder(ProgramFolder());
+  // The book goes into the current folder unless --dir names another, as command-line downloaders do; the path
+  // is made absolute so that the line printed at the end names the book wherever the reader goes next.
+  std::error_code noCurrentFolder;
+  const WorkFolders folders = FoldersAt(
+      (dir ? std::filesystem::absolute(*dir, noCurrentFolder) : std::filesystem::current_path(noCurrentFolder))
+          .lexically_normal());
   if (!CreateWorkFolder(folders)) {
     context.err << "lekto-cli: cannot create the work folder " << folders.work.string() << "\n";
     return kExitNothingFound;

@@ -1,8 +1,9 @@
 #pragma once
 // The two working folders: the work folder receives the book files, the temp folder inside it the chapter files.
-// The window keeps them beside the program (ProgramFolder()/"Lekto" and ProgramFolder()/"Lekto"/"temp"); the
-// command line takes the work folder itself (--dir DIR: books in DIR, chapters in DIR/"lekto-temp"). Paths are
-// built afresh from their base whenever they are needed; nothing here keeps state.
+// The window keeps them under a base folder (base/"Lekto" and base/"Lekto"/"temp"; the base is the program's
+// folder, or the user's documents folder for an installed program); the command line takes the work folder itself
+// (--dir DIR, else the current folder: books in DIR, chapters in DIR/"lekto-temp"). Paths are built afresh from
+// their base whenever they are needed; nothing here keeps state.
 #include <filesystem>
 
 namespace lekto {

@@ -108,6 +108,9 @@ class WindowDownloadTest : public WindowTest {
     QVERIFY(std::filesystem::exists(Temp() / "6.txt"));
     QCOMPARE(Label(*window_, "标签3")->text(), QStringLiteral("线程：0"));
     QVERIFY(!window_->findChild<QTimer*>(QStringLiteral("时钟1"))->isActive());
+    // The message box goes after a second; the book's full path stays in the list's label.
+    QCOMPARE(Label(*window_, "标签1")->text(),
+             QStringLiteral("已保存到：") + QString::fromStdString(BookFile("青山夜话").string()));
 
     QMessageBox* box = ShownMessageBox(*window_);
     QVERIFY(box != nullptr);
@@ -149,6 +152,8 @@ class WindowDownloadTest : public WindowTest {
     QMessageBox* box = ShownMessageBox(*window_);
     QVERIFY(box != nullptr);
     QCOMPARE(box->text(), QStringLiteral("《青山夜话全本》合并完成！"));
+    QCOMPARE(Label(*window_, "标签1")->text(),
+             QStringLiteral("已保存到：") + QString::fromStdString(BookFile("青山夜话全本").string()));
     QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
     // The typed title named that merge only.
     QCOMPARE(FromGbk(window_->CurrentBook().title), kDemoBookTitle);

@@ -152,12 +152,15 @@ class WindowLayoutTest : public WindowTest {
 
   void helpTextAndFilterExamples() {
     const QStringList help = ContentBox(*window_)->toPlainText().split(QLatin1Char('\n'));
-    QCOMPARE(help.size(), 19);
+    QCOMPARE(help.size(), 20);
     QCOMPARE(help.first(), QStringLiteral("使用说明:双击编辑框清空。"));
     QCOMPARE(help[7], QStringLiteral("匹配一行内一般用.*?  .表示匹配任意字符（不包括换行符），"));
     QCOMPARE(help[9], QStringLiteral("匹配多行用[\\S\\s]*? []表示里面任意选择一个 "));
-    QCOMPARE(help.last(),
+    QCOMPARE(help[18],
              QStringLiteral("起始和终止字符串可以有一个不存在，存在尽量选唯一出现的，以免把不该替换的删掉。"));
+    // Last, where the books go: the window's own work folder.
+    QCOMPARE(help.last(),
+             QStringLiteral("下载合并好的书保存在：") + QString::fromStdString((base_ / "Lekto").string()));
     QCOMPARE(FilterBox(*window_)->toPlainText(), QStringLiteral("过滤规则1\n过滤规则2\n过滤规则3"));
     QCOMPARE(ContentBox(*window_)->font().pixelSize(), 15);
     QCOMPARE(FilterBox(*window_)->font().pixelSize(), 14);

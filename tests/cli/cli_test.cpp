@@ -3,6 +3,7 @@
 #include "cli/cli.h"
 
 #include "cli/cli_controls.h"
+#include "cli/command.h"
 #include "tests/cli/cli_test_support.h"
 #include "text/text_codec.h"
 
@@ -16,6 +17,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <sstream>
 
 namespace lekto::cli {
@@ -217,6 +220,34 @@ TEST(Cli, HelpListsEveryCommand) {
     EXPECT_EQ(r.err, "");
   }
   EXPECT_EQ(RunCaptured({"toc", "x", "--help"}).code, 0);
+}
+
+// The long options a text names ("--dir", ...). The manual page writes a hyphen as "\\-".
+std::set<std::string> LongOptions(std::string text) {
+  for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) text.erase(at, 1);
+  const std::regex option("--[a-z][a-z-]*");
+  std::set<std::string> options;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it) {
+    options.insert(it->str());
+  }
+  return options;
+}
+
+// --help and the manual page describe the same program: the same options, every command, the same version.
+TEST(Cli, HelpAndManualPageAgree) {
+  const Outcome help = RunCaptured({"--help"});
+  const std::string manual = ReadFileBytes(LEKTO_MANUAL_PAGE);
+  ASSERT_NE(manual, "");
+  EXPECT_EQ(LongOptions(help.out), LongOptions(manual));
+  EXPECT_TRUE(LongOptions(help.out).contains("--version"));
+  for (const Command& command : Commands()) {
+    EXPECT_NE(manual.find(".B lekto-cli " + std::string(command.name) + "\n"), std::string::npos) << command.name;
+  }
+
+  const Outcome version = RunCaptured({"--version"});
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.out, "lekto-cli " LEKTO_PROJECT_VERSION "\n");
+  EXPECT_EQ(version.err, "");
 }
 
 TEST(CliControls, ArgumentsBecomeTheWindowState) {

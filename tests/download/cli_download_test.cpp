@@ -134,5 +134,23 @@ TEST_F(CliDownloadTest, UsageErrors) {
   EXPECT_EQ(Run({"toc", server_.HttpUrl("/big200/index.html"), "--reverse"}).exitCode, 2);
 }
 
+// Without --dir the book goes into the current folder, as command-line downloaders do; a relative --dir is taken
+// from the current folder too. Either way the line printed at the end is the book's full path.
+TEST_F(CliDownloadTest, BookGoesToTheCurrentFolderAndItsFullPathIsPrinted) {
+  const fs::path before = fs::current_path();
+  fs::create_directories(Dir());
+  fs::current_path(Dir());
+  const CliRun here = Run({"download", server_.HttpUrl("/big200/index.html"), "--only", "2"});
+  const CliRun relative = Run({"download", server_.HttpUrl("/big200/index.html"), "--only", "3", "--dir", "sub/"});
+  fs::current_path(before);
+
+  EXPECT_EQ(here.exitCode, 0) << here.err;
+  EXPECT_EQ(here.out, BookFile().string() + "\n");
+  EXPECT_TRUE(SameBytes(ReadFileBytes(BookFile()), Book({2})));
+  EXPECT_EQ(relative.exitCode, 0) << relative.err;
+  EXPECT_EQ(relative.out, (Dir() / "sub" / BookFile().filename()).string() + "\n");
+  EXPECT_TRUE(SameBytes(ReadFileBytes(Dir() / "sub" / BookFile().filename()), Book({3})));
+}
+
 }  // namespace
 }  // namespace lekto
