@@ -3,23 +3,27 @@
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace lekto {
 
 std::string FetchPage(const Fetcher& fetch, const std::string& link) {
   if (link.empty()) return {};
-  return text::UpToNul(fetch(link).body);
+  // The body is cut at its first NUL where it lies, not copied.
+  std::string page = fetch(link).body;
+  page.resize(std::min(page.size(), page.find('\0')));
+  return page;
 }
 
-std::string DecodePage(std::string_view page, bool pageIsUtf8, const Controls& controls) {
+std::string DecodePage(std::string page, bool pageIsUtf8, const Controls& controls) {
   if (pageIsUtf8) return text::Utf8ToAnsi(page);
   if (controls.Transcode()) return text::PercentDecode(page, true);
-  return std::string(page);
+  return page;
 }
 
-std::string PreprocessPage(std::string_view page, const Controls& controls) {
-  if (!controls.Preprocess()) return std::string(page);
+std::string PreprocessPage(std::string page, const Controls& controls) {
+  if (!controls.Preprocess()) return page;
   std::string result = text::ReplaceAll(page, "</script></div></div>", " ");
   // Takes the ">" of the tag before the closing div with it.
   result = text::ReplaceAll(result, "></div>", " ");
@@ -27,9 +31,11 @@ std::string PreprocessPage(std::string_view page, const Controls& controls) {
   return text::ReplaceAll(result, "</table>\r\n</div>", "");
 }
 
-std::string NormaliseContinueButton(std::string_view page) {
+std::string NormaliseContinueButton(std::string page) {
   static const std::string kButton = text::Gbk(u8" class=\"ldgbtn\">本章未完点击此处继续阅读");
   static const std::string kNextPage = text::Gbk(u8">下一页");
+  // Most pages have no such button: one search instead of a copy of the page.
+  if (page.find(kButton) == std::string::npos) return page;
   return text::ReplaceAll(page, kButton, kNextPage);
 }
 
@@ -109,7 +115,7 @@ class ForwardSearch {
 // same line ("." stops at CR and LF) and ends before the next "</div>" (or "</span>"); the scan goes on after
 // that closing tag. The markers are ASCII bytes below 0x40, which never occur inside a two-byte GBK character,
 // so a byte scan sees the same characters as a scan by character.
-std::string PickBodyCandidate(std::string_view page) {
+BodyCandidate FindBodyCandidate(std::string_view page) {
   const int total = CountHan(page);
   if (total == 0) return {};
 
@@ -148,7 +154,11 @@ std::string PickBodyCandidate(std::string_view page) {
     if (2 * static_cast<long long>(n) > total) break;
     pos = end + (div ? 6 : 7);
   }
-  return std::string(pick);
+  return BodyCandidate{pick, best, total};
+}
+
+std::string PickBodyCandidate(std::string_view page) {
+  return std::string(FindBodyCandidate(page).text);
 }
 
 }  // namespace lekto

@@ -16,13 +16,13 @@ std::string FetchPage(const Fetcher& fetch, const std::string& link);
 
 // A page that declared UTF-8 is converted to GBK; otherwise, with "转码" ticked, it is percent-decoded as
 // UTF-8; otherwise it stays as it is.
-std::string DecodePage(std::string_view page, bool pageIsUtf8, const Controls& controls);
+std::string DecodePage(std::string page, bool pageIsUtf8, const Controls& controls);
 
 // With "预处理" ticked, removes the closing-div markers that hide a body from the div/span search.
-std::string PreprocessPage(std::string_view page, const Controls& controls);
+std::string PreprocessPage(std::string page, const Controls& controls);
 
 // The viewer turns one site's continue-reading button into a plain "下一页" link.
-std::string NormaliseContinueButton(std::string_view page);
+std::string NormaliseContinueButton(std::string page);
 
 // Number of characters U+4E00..U+9FA5 in GBK text.
 int CountHan(std::string_view text);
@@ -32,5 +32,13 @@ bool IsGb2312Han(unsigned char lead, unsigned char trail);
 // The inside of the div or span holding the most Chinese characters (the first of equals); one holding more
 // than half of the page's Chinese characters wins at once. Empty when no candidate holds any.
 std::string PickBodyCandidate(std::string_view page);
+
+// The same pick as a view into `page`, with the Chinese characters it holds and the page holds, counted once.
+struct BodyCandidate {
+  std::string_view text;
+  int han = 0;
+  int pageHan = 0;
+};
+BodyCandidate FindBodyCandidate(std::string_view page);
 
 }  // namespace lekto

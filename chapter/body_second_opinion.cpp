@@ -21,14 +21,14 @@ bool BodyPickFailed(int pickHan, int pageHan, const std::function<int()>& bestUn
 }
 
 std::string PickChapterBody(std::string_view page) {
-  std::string pick = PickBodyCandidate(page);
+  const BodyCandidate pick = FindBodyCandidate(page);
   std::optional<html::PageReading> reading;
   const auto bestUnits = [&] {
     reading = html::ReadPage(page);
     const html::TextBlock* best = html::BestBlock(*reading);
     return best ? best->units : 0;
   };
-  if (!BodyPickFailed(CountHan(pick), CountHan(page), bestUnits)) return pick;
+  if (!BodyPickFailed(pick.han, pick.pageHan, bestUnits)) return std::string(pick.text);
   return html::BestBlock(*reading)->text;
 }
 

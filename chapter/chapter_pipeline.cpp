@@ -25,8 +25,9 @@ std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
   // a next-page link.
   std::string page = FetchPage(job.fetch, link);
   const bool pageIsUtf8 = text::DeclaresUtfCharset(page);
-  page = PreprocessPage(DecodePage(page, pageIsUtf8, job.controls), job.controls);
-  if (mode == ChapterMode::kViewer) page = NormaliseContinueButton(page);
+  // Each step takes the page and hands it on: a step with nothing to change costs no copy.
+  page = PreprocessPage(DecodePage(std::move(page), pageIsUtf8, job.controls), job.controls);
+  if (mode == ChapterMode::kViewer) page = NormaliseContinueButton(std::move(page));
 
   const std::string body = IsSpecialSite(link) ? ExtractSpecialSite(row, std::move(page), job)
                                                : CollectChapterBody(row, std::move(page), pageIsUtf8, job);

@@ -405,7 +405,8 @@ bool ContainsAny(std::string_view text, std::initializer_list<std::u8string_view
 
 // A short line that steps between chapters or pages, or asks the reader to remember the site's address.
 bool IsNavigationLine(const Line& line, int units) {
-  if (units > 40) return false;
+  // Such lines are short; prose is not searched for the words below.
+  if (units > 40 || line.chars > 80) return false;
   if (ContainsAny(line.text, {u8"上一页",   u8"下一页",   u8"上一章",   u8"下一章",           u8"上一節",
                               u8"下一節",   u8"上一节",   u8"下一节",   u8"上一話",           u8"下一話",
                               u8"上一话",   u8"下一话",   u8"返回目录", u8"返回目錄",         u8"返回书页",
