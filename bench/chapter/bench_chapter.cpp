@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -121,6 +122,92 @@ BENCHMARK(BM_BigPageGbk)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BigPageGbkDefaultRules)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BigPageGbkPatternRules)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BigPageUtf8)->Unit(benchmark::kMillisecond);
+
+// What `lekto-cli show` does with a 4 MB chapter page, the fetch left out: 2,000 decoy blocks (recommended
+// chapters, advertisements) and the body. `layout` puts the body where the written search finds it (in a div),
+// as bare text that no element wraps, or writes it in English: the last two need the page read as a browser
+// reads it.
+enum class Layout { kInDiv, kBare, kEnglish };
+
+std::string DecoyPage(Layout layout) {
+  constexpr std::size_t kSize = 4 << 20;
+  const std::string sentence = layout == Layout::kEnglish
+                                   ? std::string("The wind came down the valley, and the lamp burned low. ")
+                                   : Gbk(u8"山风从谷口吹进来，带着一股潮湿的松木气味。少年把油灯拨亮了一些。");
+  std::string page = "<html><head><meta charset=\"gbk\"><title>bench</title></head>\r\n<body>\r\n";
+  for (int i = 0; i < 1000; ++i) {
+    page += "<div class=\"item\"><a href=\"/b/" + std::to_string(i) + ".html\">" + Gbk(u8"第") + std::to_string(i) +
+            Gbk(u8"章 推荐阅读") + "</a></div>\r\n";
+    page += "<span class=\"ad\">" + Gbk(u8"广告位招租，联系客服") + "</span>\r\n";
+  }
+  page += layout == Layout::kBare ? "<br/>" : "<div id=\"content\">";
+  while (page.size() < kSize) page += "&nbsp;&nbsp;&nbsp;&nbsp;" + sentence + sentence + "<br />\r\n<br />\r\n";
+  page += layout == Layout::kBare ? "" : "</div>";
+  page += "\r\n</body></html>\r\n";
+  return page;
+}
+
+void RunDecoyPage(benchmark::State& state, Layout layout) {
+  MemorySite site;
+  site.pages[std::string(kHost) + "/b/1.html"] = DecoyPage(layout);
+  Book book;
+  book.siteRoot = kHost;
+  book.chapterTitles = {Gbk(u8"第1章")};
+  book.chapterLinks = {std::string(kHost) + "/b/1.html"};
+  BenchControls controls;
+  controls.address = std::string(kHost) + "/b/index.html";
+  const Fetcher fetch = site.Fetch();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(BuildChapterText(0, ChapterJob{book, controls, fetch}, ChapterMode::kViewer));
+  }
+  ReportRate(state, site);
+}
+
+void BM_Show4MbDecoys(benchmark::State& state) {
+  RunDecoyPage(state, Layout::kInDiv);
+}
+void BM_Show4MbDecoysBareBody(benchmark::State& state) {
+  RunDecoyPage(state, Layout::kBare);
+}
+void BM_Show4MbDecoysEnglish(benchmark::State& state) {
+  RunDecoyPage(state, Layout::kEnglish);
+}
+BENCHMARK(BM_Show4MbDecoys)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Show4MbDecoysBareBody)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Show4MbDecoysEnglish)->Unit(benchmark::kMillisecond);
+
+#ifdef LEKTO_CORPUS_DIR
+// Every chapter page of the saved real pages, one row each, as `show` reads it.
+void BM_CorpusChapters(benchmark::State& state) {
+  const std::filesystem::path root = std::getenv("LEKTO_CORPUS") ? std::getenv("LEKTO_CORPUS") : LEKTO_CORPUS_DIR;
+  MemorySite site;
+  Book book;
+  book.siteRoot = kHost;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_regular_file() || name.rfind("ch", 0) != 0) continue;
+    const std::string link = std::string(kHost) + "/" + std::filesystem::relative(entry.path(), root).generic_string();
+    site.pages[link] = ReadFile(entry.path());
+    book.chapterTitles.push_back(name);
+    book.chapterLinks.push_back(link);
+  }
+  if (book.RowCount() == 0) state.SkipWithError("no corpus");
+  BenchControls controls;
+  controls.address = std::string(kHost) + "/index.html";
+  const Fetcher fetch = site.Fetch();
+  for (auto _ : state) {
+    // The last row follows every link; each row alone is what `show` reads.
+    for (int row = 0; row < book.RowCount(); ++row) {
+      Book one = book;
+      one.chapterTitles = {book.chapterTitles[row]};
+      one.chapterLinks = {book.chapterLinks[row]};
+      benchmark::DoNotOptimize(BuildChapterText(0, ChapterJob{one, controls, fetch}, ChapterMode::kViewer));
+    }
+  }
+  ReportRate(state, site);
+}
+BENCHMARK(BM_CorpusChapters)->Unit(benchmark::kMillisecond);
+#endif
 
 // The pieces on the same page, to see where the time goes.
 void BM_PickBigPage(benchmark::State& state) {
