@@ -12,9 +12,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsSystemFolder(const fs::path& folder) {
-  const fs::path normal = folder.lexically_normal();
-  if (normal == fs::path(LEKTO_INSTALL_BINDIR).lexically_normal()) return true;
+// Folders that hold installed programs: the configured install folder, anything under /usr, and any folder named
+// bin (~/.local/bin, /opt/NAME/bin), which many programs share.
+bool IsInstallFolder(const fs::path& folder) {
+  fs::path normal = folder.lexically_normal();
+  if (!normal.has_filename()) normal = normal.parent_path();  // "/usr/local/bin/" ends in an empty name
+  if (normal == fs::path(LEKTO_INSTALL_BINDIR).lexically_normal() || normal.filename() == "bin") return true;
   const auto first = ++normal.begin();  // the part after the root "/"
   return normal.is_absolute() && first != normal.end() && *first == "usr";
 }
@@ -30,7 +33,7 @@ bool CanWriteWorkFolder(const fs::path& base) {
 }  // namespace
 
 fs::path WorkFolderBase(const fs::path& programFolder, const fs::path& documentsFolder) {
-  if (!IsSystemFolder(programFolder) && CanWriteWorkFolder(programFolder)) return programFolder;
+  if (!IsInstallFolder(programFolder) && CanWriteWorkFolder(programFolder)) return programFolder;
   return documentsFolder;
 }
 

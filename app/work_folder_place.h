@@ -5,9 +5,9 @@
 
 namespace lekto {
 
-// The base folder for FoldersUnder(): the program's own folder when it is not a system folder (the configured
-// install folder or anything under /usr, where even root must not leave books) and Lekto/ can be created and
-// written there; otherwise `documentsFolder`. Creates Lekto/ in the folder it tries.
+// The base folder for FoldersUnder(): the program's own folder when it is not an install folder (the configured
+// one, anything under /usr, where even root must not leave books, or a folder named bin) and Lekto/ can be created
+// and written there; otherwise `documentsFolder`. Creates Lekto/ in the folder it tries.
 std::filesystem::path WorkFolderBase(const std::filesystem::path& programFolder,
                                      const std::filesystem::path& documentsFolder);
 

@@ -40,6 +40,11 @@ TEST(WorkFolderBase, BesideAPortableProgramElseInTheDocumentsFolder) {
   EXPECT_EQ(WorkFolderBase("/usr/bin", documents), documents);
   EXPECT_EQ(WorkFolderBase("/usr/local/bin/", documents), documents);
   EXPECT_FALSE(fs::exists("/usr/bin/Lekto"));
+  // Installed for one user (cmake --install --prefix ~/.local): a bin folder is shared by many programs.
+  const fs::path userBin = scratch.Path() / ".local" / "bin";
+  fs::create_directories(userBin);
+  EXPECT_EQ(WorkFolderBase(userBin, documents), documents);
+  EXPECT_FALSE(fs::exists(userBin / "Lekto"));
 
   // A folder without write permission (root writes anyway, so only a user can see this).
   if (::geteuid() != 0) {
