@@ -5,6 +5,8 @@
 #include <gumbo.h>
 
 #include <algorithm>
+#include <cctype>
+#include <iterator>
 #include <memory>
 
 namespace lekto::html {
@@ -19,6 +21,8 @@ using GumboTree = std::unique_ptr<GumboOutput, GumboOutputDeleter>;
 // Deeper nesting than this is read as if it were not there: no real page needs it, and a crafted one must not
 // exhaust the stack.
 constexpr int kMaxDepth = 400;
+// Pages whose elements may nest deeper than this are not parsed at all (see ReadPage).
+constexpr int kMaxParseNesting = 5000;
 
 std::string_view Utf8(std::u8string_view text) {
   return {reinterpret_cast<const char*>(text.data()), text.size()};
@@ -417,10 +421,36 @@ bool IsNavigationLine(const Line& line, int units) {
          ContainsAny(line.text, {u8"域名", u8"网址", u8"網址", u8"地址", u8"本站", u8"网站", u8"網站"});
 }
 
+// How deep the page may nest its elements, from its bytes alone: start tags less end tags, leaving out the
+// elements a parser never keeps open (void elements, and those the next of their kind closes). An estimate that
+// errs high: a start tag inside a script counts too.
+int NestingEstimate(std::string_view page) {
+  static constexpr std::string_view kNeverOpen[] = {"br",   "img", "hr",    "meta",   "link",  "input", "area",
+                                                    "base", "col", "embed", "source", "track", "wbr",   "p",
+                                                    "li",   "td",  "th",    "tr",     "dt",    "dd",    "option"};
+  int depth = 0, deepest = 0;
+  for (std::size_t pos = page.find('<'); pos != std::string_view::npos; pos = page.find('<', pos + 1)) {
+    const bool end = pos + 1 < page.size() && page[pos + 1] == '/';
+    std::size_t at = pos + 1 + end;
+    std::string name;
+    while (at < page.size() && name.size() < 8 && std::isalnum(static_cast<unsigned char>(page[at]))) {
+      name += static_cast<char>(std::tolower(static_cast<unsigned char>(page[at++])));
+    }
+    if (name.empty() || !std::isalpha(static_cast<unsigned char>(name[0]))) continue;
+    if (std::find(std::begin(kNeverOpen), std::end(kNeverOpen), name) != std::end(kNeverOpen)) continue;
+    depth = end ? std::max(0, depth - 1) : depth + 1;
+    deepest = std::max(deepest, depth);
+  }
+  return deepest;
+}
+
 }  // namespace
 
 PageReading ReadPage(std::string_view gbkPage) {
   PageReading reading;
+  // The parser checks the open elements at every tag, so its work grows with the square of the nesting: a page
+  // nested thousands deep (no real page is) would hold a worker for minutes. It gets no second reading.
+  if (NestingEstimate(gbkPage) > kMaxParseNesting) return reading;
   const std::string utf8 = text::AnsiToUtf8(gbkPage);
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;  // the parse errors are never read

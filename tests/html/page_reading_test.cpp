@@ -85,13 +85,22 @@ TEST(PageReading, LatinPagesCountWords) {
   }
 }
 
-// Nesting far deeper than any page is read without exhausting the stack, and bytes that are no HTML give an
-// empty reading, not a failure.
+// Nesting far deeper than any page is read without exhausting the stack, nesting that would make the parse
+// crawl is refused, and bytes that are no HTML give an empty reading, not a failure.
 TEST(PageReading, SurvivesHostilePages) {
   std::string deep;
   for (int i = 0; i < 3000; ++i) deep += "<div><span>";
   deep += Gbk(u8"深处的字");
   EXPECT_NO_THROW(ReadPage(deep));
+  // Deeper still, the parse would take minutes (its work grows with the square of the depth): it is refused.
+  std::string deeper;
+  for (int i = 0; i < 400000; ++i) deeper += "<div>";
+  deeper += "<div>" + Repeat(u8"深处的字，", 100) + "</div>";
+  EXPECT_TRUE(ReadPage(deeper).blocks.empty());
+  // Paragraphs and breaks left open, as sloppy sites write them, nest nothing.
+  std::string open;
+  for (int i = 0; i < 20000; ++i) open += Gbk(u8"<p>　　山风从谷口吹进来，带着一股潮湿的松木气味。<br>");
+  EXPECT_EQ(ReadPage("<div>" + open + "</div>").blocks.size(), 1u);
   EXPECT_EQ(ReadPage(std::string("\0\x01\xff\xfe<<>>", 8)).blocks.size(), 0u);
   EXPECT_EQ(BestBlock(ReadPage("")), nullptr);
 }
