@@ -10,8 +10,11 @@ namespace lekto {
 
 std::string FetchPage(const Fetcher& fetch, const std::string& link) {
   if (link.empty()) return {};
+  // An error page (status 400 or above) or a transfer cut short is no page: its text never becomes chapter text.
+  http::Response response = fetch(link);
+  if (!response.Ok()) return {};
   // The body is cut at its first NUL where it lies, not copied.
-  std::string page = fetch(link).body;
+  std::string page = std::move(response.body);
   page.resize(std::min(page.size(), page.find('\0')));
   return page;
 }

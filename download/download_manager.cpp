@@ -5,12 +5,14 @@
 #include "download/download_record.h"
 #include "download/folder_lock.h"
 #include "download/host_pacer.h"
+#include "download/request_retry.h"
 #include "http/url.h"
 #include "text/text_codec.h"
 
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <random>
 #include <system_error>
 #include <utility>
 
@@ -278,19 +280,10 @@ void DownloadManager::RunRow(Run& run, int row) {
   bool interrupted = false;
   const Fetcher fetch = [this, &run, &interrupted, &failure](const std::string& url) -> http::Response {
     if (failure.kind != ChapterFailure::Kind::kNone) return {};
-    const std::string host = http::HostOf(url, true);
-    if (stop_ || !run.pacer->Acquire(host, stop_)) {
-      interrupted = true;
-      return {};
-    }
-    http::Response response;
-    try {
-      response = fetch_(url);
-    } catch (...) {
-      run.pacer->Release(host, HostPacer::Answer::kOther);
-      throw;
-    }
-    run.pacer->Release(host, response.Ok() ? HostPacer::Answer::kGood : HostPacer::Answer::kOther);
+    // A page that arrived is used even when the download was stopped meanwhile; a stop before a request (or
+    // between two tries) leaves the chapter unfinished.
+    http::Response response = FetchWithRetries(run, url, interrupted);
+    if (interrupted) return {};
     if (!response.Ok()) {
       failure = FailureOf(response);
       response.body.clear();  // an error page is no part of the chapter
@@ -332,6 +325,38 @@ void DownloadManager::RunRow(Run& run, int row) {
     controls.SetRowState(row, FailedState());
   }
   CallQuietly(run.onChapter, row, outcome);
+}
+
+http::Response DownloadManager::FetchWithRetries(Run& run, const std::string& url, bool& stopped) {
+  thread_local std::minstd_rand random{std::random_device{}()};
+  const RetryPolicy& policy = run.options.retry;
+  const std::string host = http::HostOf(url, true);
+  http::Response response;
+  for (int retry = 0;; ++retry) {
+    if (!run.pacer->Acquire(host, stop_)) {
+      stopped = true;
+      return {};
+    }
+    try {
+      response = fetch_(url);
+    } catch (...) {
+      run.pacer->Release(host, HostPacer::Answer::kOther);
+      throw;
+    }
+    const std::chrono::milliseconds retryAfter = RetryAfterWait(response, policy.maxRetryAfter);
+    run.pacer->Release(host,
+                       response.Ok()            ? HostPacer::Answer::kGood
+                       : IsBusyAnswer(response) ? HostPacer::Answer::kBusy
+                                                : HostPacer::Answer::kOther,
+                       retryAfter);
+    if (response.Ok() || !IsRetryable(response) || retry >= policy.extraAttempts) return response;
+    const std::chrono::milliseconds wait = std::max(BackoffWait(policy, retry + 1, random), retryAfter);
+    std::unique_lock lock(mutex_);
+    if (changed_.wait_for(lock, wait, [this] { return stop_.load(); })) {
+      stopped = true;
+      return {};
+    }
+  }
 }
 
 void DownloadManager::Finish(Run& run) {

@@ -11,9 +11,11 @@
 // and message box to itself: its tick reads RunningWorkers(), and the completion handler, called on the
 // dispatcher thread, queues the window's reaction onto the window's own thread.
 //
-// A chapter is written only when every page of it arrived: a page that fails (an HTTP error status, a time-out,
-// a broken connection, after the retries of the fetcher) fails the whole chapter, which gets no file and the row
-// state "下载失败". A chapter file that cannot be written stops the download. A record of the download
+// Every request waits its turn at a per-host pacer (host_pacer.h: the --delay gap, and a slow-down while the host
+// answers 429 or 503) and is retried after a growing, jittered wait when it failed in a way that may pass
+// (request_retry.h). A chapter is written only when every page of it arrived: a page that still fails (an HTTP
+// error status, a time-out, a broken connection) fails the whole chapter, which gets no file and the row state
+// "下载失败". A chapter file that cannot be written stops the download. A record of the download
 // (download_record.h) beside the chapter files says which book they belong to, so a resumed download keeps only
 // the files of the same book and rows. Destroying the manager cancels the download and joins its threads.
 // The Controls passed in must outlive the manager.
@@ -29,6 +31,7 @@
 #include "chapter/book.h"
 #include "chapter/controls.h"
 #include "download/book_assembler.h"
+#include "download/request_retry.h"
 #include "download/work_folders.h"
 
 namespace lekto {
@@ -62,6 +65,7 @@ struct DownloadOptions {
   int jobs = 6;         // workers, 1 to 6
   int delayMs = 0;      // the least time between the starts of two requests to one host
   bool resume = false;  // keep the chapter files of an earlier run of the same book; fetch only the rest
+  RetryPolicy retry;    // how often and after what wait a failed request is tried again
 };
 
 struct DownloadReport {
@@ -127,6 +131,9 @@ class DownloadManager {
   void DispatchWorkers(std::shared_ptr<Run> run);
   void WorkRows(Run& run);
   void RunRow(Run& run, int row);
+  // One page: paced per host and retried by the policy; the last answer when every try failed. `stopped` is set
+  // when the download was stopped before a try.
+  http::Response FetchWithRetries(Run& run, const std::string& url, bool& stopped);
   void Finish(Run& run);
 
   Controls& controls_;

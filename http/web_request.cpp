@@ -294,6 +294,9 @@ std::string Perform(std::string_view url, std::optional<int> method, std::option
     // An empty proxy also keeps libcurl from taking one from the environment.
     curl_easy_setopt(curl, CURLOPT_PROXY, proxyText.c_str());
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
+    // The speed floor alone lets a server that trickles a few bytes a second hold a worker, or the window, for as
+    // long as it likes; the whole exchange, redirects included, gets a deadline too.
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, limits.totalTimeoutMs);
     exchange.lowSpeedWindow = std::chrono::milliseconds(limits.lowSpeedWindowMs);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &exchange);

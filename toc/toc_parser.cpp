@@ -117,7 +117,9 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
   const std::string address = http::EncodeTypedAddress(typed);
 
   Book book;
-  std::string page = text::UpToNul(fetch(address).body);
+  // An error page (status 400 or above) or a transfer cut short is no table of contents: no title, no rows.
+  const http::Response first = fetch(address);
+  std::string page = first.Ok() ? text::UpToNul(first.body) : std::string();
   // Later pages of the same table of contents are taken to share the first page's charset.
   const bool utf8 = text::DeclaresUtfCharset(page);
   if (utf8) page = text::Utf8ToAnsi(page);
@@ -143,7 +145,9 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
     ResolveLink(link, address, book.siteRoot, pageAddress);
     // A page that links to itself or back to an earlier page would otherwise be read forever.
     if (!visited.insert(link).second) break;
-    page = PageText(fetch(link).body, utf8);
+    const http::Response next = fetch(link);
+    if (!next.Ok()) break;  // the rows of the pages read so far, never an error page's links
+    page = PageText(next.body, utf8);
     pageAddress = link;
   }
   SecondOpinion(pages, address, book);

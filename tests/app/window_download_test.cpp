@@ -78,6 +78,7 @@ class WindowDownloadTest : public WindowTest {
 
   void init() {
     server_.SetDelay(0);
+    server_.ClearFaults();
     WindowTest::init();
     if (QTest::currentTestFailed()) return;
     ParseAddress(*window_, QString::fromStdString(server_.HttpUrl("/novel/index.html")));
@@ -117,6 +118,33 @@ class WindowDownloadTest : public WindowTest {
     QCOMPARE(box->windowTitle(), QStringLiteral("标题"));
     QCOMPARE(box->text(), QStringLiteral("《青山夜话》下载完毕，合并完成！"));
     QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+  }
+
+  // A chapter that fails reads "下载失败" and is counted in the closing message; "下载" clicked again on the same
+  // list fetches that chapter alone and completes the book.
+  void failedChaptersAreCountedAndRetried() {
+    const std::string link = window_->CurrentBook().chapterLinks[2];
+    const std::string path = link.substr(link.find("/novel/"));
+    server_.AddFault(path, "status=404");
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QTableWidget* list = ChapterList(*window_);
+    QCOMPARE(ColumnTexts(list, 2)[2], QStringLiteral("下载失败"));
+    QCOMPARE(ColumnTexts(list, 2)[3], QStringLiteral("下载完成"));
+    QCOMPARE(ShownMessageText(*window_),
+             QStringLiteral("《青山夜话》下载完毕，1 章下载失败（共 6 章），再点“下载”可重试失败的章节！"));
+    ShownMessageBox(*window_)->button(QMessageBox::Ok)->click();
+
+    server_.ClearFaults();
+    server_.ClearRequests();
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    const std::vector<testsupport::RecordedRequest> requests = server_.Requests();
+    QCOMPARE(requests.size(), std::size_t{1});
+    QCOMPARE(requests[0].target, path);
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+    QCOMPARE(ColumnTexts(list, 2)[2], QStringLiteral("下载完成"));
+    QCOMPARE(ShownMessageText(*window_), QStringLiteral("《青山夜话》下载完毕，合并完成！"));
   }
 
   void reversedListGivesTheReversedBook() {

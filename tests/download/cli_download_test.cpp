@@ -2,6 +2,7 @@
 // the table of contents is parsed, the chosen rows downloaded and merged, exactly as the window would.
 #include "cli/cli.h"
 #include "fixture_book.h"
+#include "http/web_request_testing.h"
 #include "support/test_server.h"
 #include "text/text_codec.h"
 
@@ -106,6 +107,74 @@ TEST_F(CliDownloadTest, MissingChaptersAreListed) {
   EXPECT_EQ(none.exitCode, 1);
   EXPECT_EQ(none.out, "");
   EXPECT_FALSE(fs::exists(BookFile()));
+}
+
+// A busy, flaky site: every fault that passes is retried into a whole chapter, the ones that do not are listed
+// with their reasons, and no error page ever becomes chapter text. --resume then fetches exactly the failed
+// chapters and gives the same book as one clean run.
+TEST_F(CliDownloadTest, BusySiteGivesAWholeBookOrAnHonestList) {
+  http::TransferLimits limits = http::TransferLimitsInForce();
+  const http::TransferLimits defaults = limits;
+  limits.totalTimeoutMs = 800;  // the trickle's deadline
+  http::SetTransferLimitsForTests(limits);
+  server_.AddFault("/gbk/2.html", "status=503", 2);
+  server_.AddFault("/gbk/4.html", "status=404");
+  server_.AddFault("/gbk/5_2.html", "status=404");  // the second of chapter 5's three pages
+  server_.AddFault("/gbk/6.html", "retry-after=1", 1);
+  server_.AddFault("/gbk/7.html", "reset", 1);
+  server_.AddFault("/gbk/9.html", "trickle", 1);
+  server_.AddFault("/gbk/11.html", "status=500", 1);
+  const std::vector<std::string> args = {"download", server_.HttpUrl("/gbk/index.html"), "--dir", Dir().string()};
+  const CliRun faulty = Run(args);
+
+  const fs::path bookFile = Dir() / "星河旧梦.txt";
+  const auto gbkBook = [](const std::vector<int>& skipped) {
+    std::string book = text::Gbk(u8"星河旧梦") + "\r\n";
+    for (int row = 1; row <= 39; ++row) {
+      if (std::find(skipped.begin(), skipped.end(), row) == skipped.end()) book += ExpectedChapterFile("gbk", row);
+    }
+    return book;
+  };
+  EXPECT_EQ(faulty.exitCode, 3) << faulty.err;
+  EXPECT_EQ(faulty.out, bookFile.string() + "\n");
+  EXPECT_TRUE(SameBytes(ReadFileBytes(bookFile), gbkBook({4, 5})));
+  EXPECT_NE(faulty.err.find("chapter 4 第4章 "), std::string::npos) << faulty.err;
+  EXPECT_NE(faulty.err.find("chapter 5 第5章 "), std::string::npos) << faulty.err;
+  std::istringstream lines(faulty.err);
+  int listed = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(" failed: ") == std::string::npos) continue;
+    ++listed;
+    EXPECT_NE(line.find("failed: HTTP 404"), std::string::npos) << line;
+  }
+  EXPECT_EQ(listed, 2) << faulty.err;
+  const auto requestsFor = [&](std::string_view path) {
+    const std::vector<testsupport::RecordedRequest> requests = server_.Requests();
+    return std::count_if(requests.begin(), requests.end(), [&](const auto& r) { return r.target == path; });
+  };
+  EXPECT_EQ(requestsFor("/gbk/2.html"), 3);    // 503 twice, then the page
+  EXPECT_EQ(requestsFor("/gbk/4.html"), 1);    // a 404 is not retried
+  EXPECT_EQ(requestsFor("/gbk/5_3.html"), 0);  // nothing after the failed page
+  EXPECT_EQ(requestsFor("/gbk/6.html"), 2);
+  EXPECT_EQ(requestsFor("/gbk/7.html"), 2);
+  EXPECT_EQ(requestsFor("/gbk/9.html"), 2);
+  EXPECT_EQ(requestsFor("/gbk/11.html"), 2);
+  EXPECT_EQ(ReadFileBytes(bookFile).find(text::Gbk(u8"服务器繁忙")), std::string::npos);
+
+  server_.ClearFaults();
+  server_.ClearRequests();
+  std::vector<std::string> resume = args;
+  resume.push_back("--resume");
+  const CliRun resumed = Run(resume);
+  http::SetTransferLimitsForTests(defaults);
+  EXPECT_EQ(resumed.exitCode, 0) << resumed.err;
+  EXPECT_TRUE(SameBytes(ReadFileBytes(bookFile), gbkBook({})));
+  std::vector<std::string> fetched;
+  for (const testsupport::RecordedRequest& request : server_.Requests()) {
+    if (request.target.find("/gbk/index") != 0) fetched.push_back(request.target);
+  }
+  std::sort(fetched.begin(), fetched.end());
+  EXPECT_EQ(fetched, (std::vector<std::string>{"/gbk/4.html", "/gbk/5.html", "/gbk/5_2.html", "/gbk/5_3.html"}));
 }
 
 // --dir names a folder of the user's: emptying the chapter folder at the download start must not take a folder of

@@ -157,6 +157,14 @@ void TestServer::ServeStatic(std::string_view urlPrefix, const std::string& fold
   Control("/__static?prefix=" + UrlEncode(urlPrefix) + "&dir=" + UrlEncode(folder));
 }
 
+void TestServer::AddFault(std::string_view path, std::string_view kind, int times) {
+  Control("/__fault?path=" + UrlEncode(path) + "&kind=" + UrlEncode(kind) + "&times=" + std::to_string(times));
+}
+
+void TestServer::ClearFaults() {
+  Control("/__faults_clear");
+}
+
 void TestServer::SetDelay(int ms) {
   Control("/__delay?ms=" + std::to_string(ms));
 }

@@ -18,6 +18,7 @@
 //   /bytes?size=N               N bytes of PatternBytes with Content-Length;  /chunked?size=N  the same, chunked
 //   any route with ?delay=MS    answered after MS milliseconds
 //   static trees                ServeStatic(prefix, folder); FILE.headers beside a file sets its headers
+//   faults on any path          AddFault(path, kind, times): a busy or broken site (503s, 429, trickle, reset)
 #include <sys/types.h>
 #include <cstddef>
 #include <string>
@@ -59,6 +60,11 @@ class TestServer {
 
   // Serves the files under `folder` byte for byte at `urlPrefix` (e.g. "/site/").
   void ServeStatic(std::string_view urlPrefix, const std::string& folder);
+  // The next `times` answers for exactly `path` (every one when -1) go wrong as `kind` says, then the path is
+  // served as usual again: "status=N" (an error page full of Chinese text), "retry-after=S" (429 with that
+  // header), "trickle" (two bytes every half second), "reset" (part of the body, then a TCP reset).
+  void AddFault(std::string_view path, std::string_view kind, int times = -1);
+  void ClearFaults();
   // Every later answer waits `ms` milliseconds, plus a random extra in [minMs, maxMs] when that range is set.
   void SetDelay(int ms);
   void SetRandomDelay(int minMs, int maxMs);

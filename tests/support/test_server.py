@@ -52,6 +52,7 @@ class State:
     delay_ms = 0
     jitter = (0, 0)
     static_roots = []  # (url prefix, folder), longest prefix first
+    faults = {}  # path -> [kind, answers left (-1: every one)]
     stop = threading.Event()
     http_port = 0
     https_port = 0
@@ -186,7 +187,8 @@ class Handler(BaseHTTPRequestHandler):
         self.entry = entry
         try:
             self.wait_delay(query)
-            self.route(path, query)
+            if not take_fault(self, path):
+                self.route(path, query)
         finally:
             self.finish_entry()
             self.entry = None
@@ -239,10 +241,68 @@ class Handler(BaseHTTPRequestHandler):
             with State.lock:
                 State.jitter = (int(query.get("min", "0")), int(query.get("max", "0")))
             return self.send(200, "ok")
+        if path == "/__fault":
+            with State.lock:
+                State.faults[query["path"]] = [query["kind"], int(query.get("times", "-1"))]
+            return self.send(200, "ok")
+        if path == "/__faults_clear":
+            with State.lock:
+                State.faults.clear()
+            return self.send(200, "ok")
         if path == "/__static":
             add_static_root(query["prefix"], query["dir"])
             return self.send(200, "ok")
         return self.send(404, "unknown control route")
+
+
+# A busy or broken site, page by page: /__fault?path=P&kind=K&times=N makes the next N answers for path P (every
+# answer when N is -1 or missing) go wrong, after which P is served as usual. Kinds:
+#   status=N       status N with an error page full of Chinese text (which must never end up in a book)
+#   retry-after=S  429 with "Retry-After: S" and the same error page
+#   trickle        headers promising 1000 bytes, then two bytes every half second, for as long as the client stays
+#   reset          headers promising 100000 bytes, 300 of them, then a TCP reset
+ERROR_PAGE = ("<html><head><title>错误</title></head><body><div>" + "服务器繁忙，请稍后再试，对不起，您要访问的页面暂时无法打开。" * 8
+              + "</div></body></html>").encode("gbk")
+
+
+def take_fault(h, path):
+    with State.lock:
+        fault = State.faults.get(path)
+        if fault is None or fault[1] == 0:
+            return False
+        if fault[1] > 0:
+            fault[1] -= 1
+        kind = fault[0]
+    name, _, value = kind.partition("=")
+    if name == "status":
+        h.send(int(value), ERROR_PAGE, content_type="text/html")
+    elif name == "retry-after":
+        h.send(429, ERROR_PAGE, [("Retry-After", value)], content_type="text/html")
+    elif name == "trickle":
+        h.send_response(200)
+        h.send_header("Content-Type", "text/html")
+        h.send_header("Content-Length", "1000")
+        h.end_headers()
+        try:
+            for _ in range(499):
+                if State.stop.wait(0.5):
+                    break
+                h.wfile.write(b"<p")
+                h.wfile.flush()
+        except OSError:
+            pass
+        h.close_connection = True
+    elif name == "reset":
+        h.send_response(200)
+        h.send_header("Content-Type", "text/html")
+        h.send_header("Content-Length", "100000")
+        h.end_headers()
+        h.wfile.write(ERROR_PAGE[:300])
+        h.wfile.flush()
+        h.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        h.connection.close()
+        h.close_connection = True
+    return True
 
 
 def max_concurrent(prefix):
