@@ -9,7 +9,11 @@
 #include "http/url.h"
 #include "text/text_codec.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <optional>
 #include <random>
@@ -75,6 +79,42 @@ void EmptyChapterFolder(const WorkFolders& folders, const std::vector<bool>& kee
   for (const fs::path& path : doomed) fs::remove_all(path, error);
 }
 
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// A download writes into a folder it emptied itself, so its chapter file is normally new: written in place, with
+// no temporary name and no rename (a thousand renames in one folder cost more than the whole parse). A file cut
+// short by a crash is harmless, as only the record's "written" mark, appended after the file is whole, makes a
+// later run keep it. A file already there (the viewer wrote it meanwhile) is replaced atomically as ever.
+bool WriteNewChapterFile(const fs::path& folder, int row, std::string_view text, std::error_code& error) {
+  const fs::path target = ChapterFilePath(folder, row);
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0 && errno == EEXIST) return WriteChapterFile(folder, row, text, &error);
+  if (fd < 0) {
+    error.assign(errno, std::generic_category());
+    return false;
+  }
+  std::string bytes;
+  bytes.reserve(text.size() + 2);
+  bytes.append(text).append("\r\n");
+  if (!WriteAll(fd, bytes)) error.assign(errno, std::generic_category());
+  if (::close(fd) != 0 && !error) error.assign(errno, std::generic_category());
+  if (error) {
+    std::error_code ignored;
+    fs::remove(target, ignored);
+  }
+  return !error;
+}
+
 ChapterFailure FailureOf(const http::Response& response) {
   ChapterFailure failure;
   switch (response.error) {
@@ -118,6 +158,7 @@ struct DownloadManager::Run {
   std::unique_ptr<HostPacer> pacer;
   std::vector<bool> keep;
   fs::path recordFile;
+  std::unique_ptr<WrittenMarks> marks;
   ChapterHandler onChapter;
   CompletionHandler onFinished;
   DownloadReport report;  // each row's cells are written only by the worker that runs the row
@@ -209,6 +250,7 @@ DownloadManager::StartResult DownloadManager::StartDownload(std::shared_ptr<cons
   EmptyChapterFolder(folders_, run->keep);
   run->recordFile = TempRecordPath(folders_);
   WriteDownloadRecord(run->recordFile, MakeRecord(*run->book, *run->controls, run->keep));
+  run->marks = std::make_unique<WrittenMarks>(run->recordFile);
 
   const int rows = run->book->RowCount();
   run->report.book = run->book;
@@ -263,9 +305,7 @@ void DownloadManager::WorkRows(Run& run) {
     ++runningWorkers_;
     downloadStarted_ = true;
     RunRow(run, row);
-    std::lock_guard lock(mutex_);
     --runningWorkers_;
-    changed_.notify_all();
   }
 }
 
@@ -305,14 +345,14 @@ void DownloadManager::RunRow(Run& run, int row) {
       } else if (failure.kind == ChapterFailure::Kind::kNone && text.empty()) {
         failure.kind = ChapterFailure::Kind::kEmptyBody;
       } else if (failure.kind == ChapterFailure::Kind::kNone &&
-                 !WriteChapterFile(folders_.temp, row, text, &writeError)) {
+                 !WriteNewChapterFile(folders_.temp, row, text, writeError)) {
         failure.kind = ChapterFailure::Kind::kWriteError;
         failure.detail = writeError.message();
         // A full disk or a folder that cannot be written fails every later chapter the same way: stop here.
         run.writeError = true;
         Cancel();
       } else if (failure.kind == ChapterFailure::Kind::kNone) {
-        AppendWrittenMark(run.recordFile, row);
+        run.marks->Append(row);
         outcome = ChapterOutcome::kWritten;
         controls.SetRowState(row, DoneState());
       }

@@ -159,6 +159,10 @@ std::string Serialise(const DownloadRecord& record) {
   return out;
 }
 
+std::string WrittenLine(int row) {
+  return "written\t" + std::to_string(static_cast<long long>(row) + 1) + "\n";
+}
+
 }  // namespace
 
 bool WriteDownloadRecord(const fs::path& file, const DownloadRecord& record) {
@@ -182,8 +186,18 @@ bool AppendWrittenMark(const fs::path& file, int row) {
   const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return false;
   // One write of one short line: concurrent appends from several workers never interleave inside a line.
-  const bool written = WriteAll(fd, "written\t" + std::to_string(static_cast<long long>(row) + 1) + "\n");
+  const bool written = WriteAll(fd, WrittenLine(row));
   return ::close(fd) == 0 && written;
+}
+
+WrittenMarks::WrittenMarks(const fs::path& file) : fd_(::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC)) {}
+
+WrittenMarks::~WrittenMarks() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool WrittenMarks::Append(int row) const {
+  return fd_ >= 0 && WriteAll(fd_, WrittenLine(row));
 }
 
 std::optional<DownloadRecord> ReadDownloadRecord(const fs::path& file) {

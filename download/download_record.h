@@ -52,6 +52,20 @@ bool WriteDownloadRecord(const std::filesystem::path& file, const DownloadRecord
 // a download stopped half-way still says which chapter files are complete. False when it could not be appended.
 bool AppendWrittenMark(const std::filesystem::path& file, int row);
 
+// The same marks through one descriptor kept open for a whole download, so a thousand chapters cost a thousand
+// small writes and no more opens.
+class WrittenMarks {
+ public:
+  explicit WrittenMarks(const std::filesystem::path& file);
+  ~WrittenMarks();
+  WrittenMarks(const WrittenMarks&) = delete;
+  WrittenMarks& operator=(const WrittenMarks&) = delete;
+  bool Append(int row) const;
+
+ private:
+  int fd_;
+};
+
 // std::nullopt when the file is missing, unreadable or not a record.
 std::optional<DownloadRecord> ReadDownloadRecord(const std::filesystem::path& file);
 
