@@ -84,9 +84,10 @@ void SecondOpinion(const std::vector<TocPage>& pages, const std::string& address
     book.chapterTitles = std::move(run.titles);
     book.chapterLinks = std::move(run.links);
   }
-  if (book.title.empty() && !pages.empty()) {
+  if (!pages.empty() && BookTitleFailed(book.title, pages.front().text)) {
     readAll();
-    book.title = FallbackBookTitle(readings.front().reading);
+    std::string title = FallbackBookTitle(readings.front().reading);
+    if (!title.empty()) book.title = std::move(title);
   }
 }
 

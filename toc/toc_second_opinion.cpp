@@ -189,6 +189,18 @@ ChapterRun FindChapterRun(const std::vector<ReadTocPage>& pages, std::string_vie
   return run;
 }
 
+bool BookTitleFailed(std::string_view writtenTitle, std::string_view page) {
+  if (writtenTitle.empty()) return true;
+  const auto latin = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  if (!std::all_of(writtenTitle.begin(), writtenTitle.end(),
+                   [&](char c) { return latin(c) || (c >= '0' && c <= '9') || c == '-'; })) {
+    return false;
+  }
+  const std::string cut = "<title>" + std::string(writtenTitle) + " ";
+  const std::size_t at = page.find(cut);
+  return at != std::string_view::npos && at + cut.size() < page.size() && latin(page[at + cut.size()]);
+}
+
 std::string FallbackBookTitle(const html::PageReading& page) {
   for (const std::string& candidate : {page.ogTitle, page.heading, FirstTitleSegment(page.titleElement)}) {
     const std::string title = text::Trim(StripTitleSuffixes(candidate));

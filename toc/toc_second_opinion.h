@@ -50,6 +50,10 @@ struct ChapterRun {
 ChapterRun FindChapterRun(const std::vector<ReadTocPage>& pages, std::string_view tocAddress,
                           std::string_view siteRoot);
 
+// True when the written title rule plainly failed on `page`: no title, or the name of a book in Latin script cut
+// at its first blank ("Heavenly" of "<title>Heavenly Jewel Change - ..."), since the rule takes no blanks.
+bool BookTitleFailed(std::string_view writtenTitle, std::string_view page);
+
 // The book's name from the page read as a browser reads it: og:title, else the first h1, else the title
 // element up to its first separator; the site's fixed suffixes removed as the written rule removes them.
 std::string FallbackBookTitle(const html::PageReading& page);

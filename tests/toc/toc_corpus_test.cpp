@@ -145,8 +145,8 @@ const SecondOpinionCase kSecondOpinionCases[] = {
     {"masiro_me/toc.html",
      u8"扑杀魔女的游戏日记~听说攻击力是魔法师的性命，所以就全点在这种感觉的属性上了，结果成为了力量点满的死脑筋魔女~",
      0, false},
-    // The written title rule stops at the first blank: its "Heavenly" stands.
-    {"EN_wuxiaworld_com/toc.html", u8"Heavenly", 0, false},
+    // The written title rule stops at the first blank ("Heavenly"): og:title names the book.
+    {"EN_wuxiaworld_com/toc.html", u8"Heavenly Jewel Change", 0, false},
 };
 
 class TocSecondOpinionTest : public testing::TestWithParam<SecondOpinionCase> {};

@@ -132,6 +132,16 @@ TEST(FindChapterRun, TakesTheChapterLinksInDocumentOrder) {
       << "two chapter links are no run";
 }
 
+TEST(BookTitleFailed, OnlyAMissingOrCutTitle) {
+  const std::string english = "<head><title>Heavenly Jewel Change - WuxiaWorld</title>";
+  EXPECT_TRUE(BookTitleFailed("", english));
+  EXPECT_TRUE(BookTitleFailed("Heavenly", english));
+  EXPECT_FALSE(BookTitleFailed("Heavenly", "<title>Heavenly - WuxiaWorld</title>"));
+  EXPECT_FALSE(BookTitleFailed("Heavenly", "<title>Heavenly  </title>"));
+  // A Chinese name ends at a blank by design: what follows is the author or the site.
+  EXPECT_FALSE(BookTitleFailed(Gbk(u8"书名"), Gbk(u8"<title>书名 作者 Novel</title>")));
+}
+
 TEST(FallbackBookTitle, TakesTheFirstPlaceThatNamesTheBook) {
   html::PageReading page;
   page.titleElement = Gbk(u8"书名最新章节_作者_某某小说网");
