@@ -4,6 +4,7 @@
 #include "app/qt_text.h"
 #include "app/timed_message.h"
 #include "chapter/chapter_pipeline.h"
+#include "download/folder_lock.h"
 #include "download/work_folders.h"
 #include "text/gbk_text.h"
 #include "toc/toc_parser.h"
@@ -144,10 +145,15 @@ void MainWindow::FinishChapter(const Book& book, int row, const std::string& tex
                                        FromGbk(log[failed].failure));
     return;
   }
-  // The chapter file is kept only where a download has made the temp folder.
+  // The chapter file is kept only where a download has made the temp folder, and never while a download (of
+  // this window or another) works there: its book must hold its own chapters only.
   const std::filesystem::path temp = TempFolder(baseFolder_);
   std::error_code error;
-  if (std::filesystem::is_directory(temp, error)) WriteChapterFile(temp, row, text);
+  std::optional<FolderLock> lock;
+  if (std::filesystem::is_directory(temp, error) &&
+      FolderLock::Take(temp, lock, FolderLock::Mode::kShared) == FolderLock::Result::kLocked) {
+    WriteChapterFile(temp, row, text);
+  }
   label2_->setText(title + QStringLiteral("--加载完毕！"));
 }
 

@@ -11,9 +11,14 @@ namespace lekto {
 class FolderLock {
  public:
   enum class Result { kLocked, kInUse, kError };
+  // A download holds the folder alone; writers of single chapter files (the viewer) share it with each other,
+  // so none of them ever writes into the folder of a running download.
+  enum class Mode { kExclusive, kShared };
 
-  // Creates `folder` when missing and locks it without waiting. kInUse when another holder has it.
-  static Result Take(const std::filesystem::path& folder, std::optional<FolderLock>& lock);
+  // Creates `folder` when missing and locks it without waiting. kInUse when a holder of the other kind (or, for
+  // kExclusive, any holder) has it.
+  static Result Take(const std::filesystem::path& folder, std::optional<FolderLock>& lock,
+                     Mode mode = Mode::kExclusive);
 
   ~FolderLock();
   FolderLock(FolderLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }

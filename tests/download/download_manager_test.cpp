@@ -3,6 +3,7 @@
 #include "download/download_manager.h"
 
 #include "download/book_assembler.h"
+#include "download/folder_lock.h"
 #include "download/work_folders.h"
 #include "fixture_book.h"
 #include "support/fake_controls.h"
@@ -271,6 +272,9 @@ TEST_F(DownloadManagerTest, SnapshotJobsAndOneDownloadPerFolder) {
   EXPECT_FALSE(other.Busy());
   EXPECT_EQ(TempFiles(), filesBefore);
   EXPECT_TRUE(fs::exists(folders_.temp / "download.lekto"));
+  // Nor may the viewer write a chapter file into the running download's folder.
+  std::optional<FolderLock> viewerLock;
+  EXPECT_EQ(FolderLock::Take(folders_.temp, viewerLock, FolderLock::Mode::kShared), FolderLock::Result::kInUse);
 
   gate.Open();
   manager.Wait();
@@ -282,6 +286,8 @@ TEST_F(DownloadManagerTest, SnapshotJobsAndOneDownloadPerFolder) {
   EXPECT_FALSE(fs::exists(folders_.work / "other.txt"));
 
   // Once the first download has ended, the folder is free again.
+  EXPECT_EQ(FolderLock::Take(folders_.temp, viewerLock, FolderLock::Mode::kShared), FolderLock::Result::kLocked);
+  viewerLock.reset();
   EXPECT_EQ(other.StartDownload(MakeBook("big200", "other")), DownloadManager::StartResult::kStarted);
   other.Wait();
 }
