@@ -19,7 +19,9 @@
 
 namespace lekto {
 
-// The controls as they stood when a job started: the job reads these, never the live window.
+// The controls as they stood when a job started: the job reads these, never the live window. Unlike the
+// download's ControlsSnapshot it keeps no link to the live controls, which may be gone before the job's thread
+// ends; the parse and the viewer write no row states.
 class FrozenControls final : public Controls {
  public:
   explicit FrozenControls(const Controls& live);
