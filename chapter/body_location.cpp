@@ -8,21 +8,20 @@
 
 namespace lekto {
 
-std::string FetchPage(const Fetcher& fetch, const std::string& link) {
+http::Response FetchPage(const Fetcher& fetch, const std::string& link) {
   if (link.empty()) return {};
   // An error page (status 400 or above) or a transfer cut short is no page: its text never becomes chapter text.
   http::Response response = fetch(link);
   if (!response.Ok()) return {};
-  // The body is cut at its first NUL where it lies, not copied.
-  std::string page = std::move(response.body);
-  page.resize(std::min(page.size(), page.find('\0')));
-  return page;
+  return response;
 }
 
-std::string DecodePage(std::string page, bool pageIsUtf8, const Controls& controls) {
-  if (pageIsUtf8) return text::Utf8ToAnsi(page);
-  if (controls.Transcode()) return text::PercentDecode(page, true);
-  return page;
+std::string DecodePage(std::string body, const text::PageCharset& charset, const Controls& controls) {
+  const bool transcode = !charset.declaresUtf && controls.Transcode();
+  if (!transcode && charset.kind != text::PageCharset::Kind::kGbk) return text::PageToGbk(body, charset);
+  // The body is cut at its first NUL where it lies, not copied.
+  body.resize(std::min(body.size(), body.find('\0')));
+  return transcode ? text::PercentDecode(body, true) : body;
 }
 
 std::string PreprocessPage(std::string page, const Controls& controls) {

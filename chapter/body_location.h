@@ -4,19 +4,21 @@
 // all div and span elements, the one holding the most Chinese characters wins.
 #include "chapter/book.h"
 #include "chapter/controls.h"
+#include "text/page_charset.h"
 
 #include <string>
 #include <string_view>
 
 namespace lekto {
 
-// The body of the page at `link` as text (up to its first NUL byte); empty when the fetch fails. An empty
-// link is not fetched.
-std::string FetchPage(const Fetcher& fetch, const std::string& link);
+// The response for the page at `link`, its body as it arrived (NUL bytes included); an empty body when the
+// fetch fails. An empty link is not fetched.
+http::Response FetchPage(const Fetcher& fetch, const std::string& link);
 
-// A page that declared UTF-8 is converted to GBK; otherwise, with "转码" ticked, it is percent-decoded as
-// UTF-8; otherwise it stays as it is.
-std::string DecodePage(std::string page, bool pageIsUtf8, const Controls& controls);
+// The page as GBK text, up to its first NUL byte: a page that declares a UTF form is converted from it; any
+// other page is percent-decoded as UTF-8 when "转码" is ticked, and otherwise read in the charset decided for
+// it (a GBK page stays as it is).
+std::string DecodePage(std::string body, const text::PageCharset& charset, const Controls& controls);
 
 // With "预处理" ticked, removes the closing-div markers that hide a body from the div/span search.
 std::string PreprocessPage(std::string page, const Controls& controls);

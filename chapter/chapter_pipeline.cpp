@@ -23,14 +23,14 @@ std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
 
   // First page: fetch, charset, decode, pre-process; the viewer also turns the continue-reading button into
   // a next-page link.
-  std::string page = FetchPage(job.fetch, link);
-  const bool pageIsUtf8 = text::DeclaresUtfCharset(page);
+  http::Response response = FetchPage(job.fetch, link);
+  const text::PageCharset charset = text::DecidePageCharset(response.body, response.contentType);
   // Each step takes the page and hands it on: a step with nothing to change costs no copy.
-  page = PreprocessPage(DecodePage(std::move(page), pageIsUtf8, job.controls), job.controls);
+  std::string page = PreprocessPage(DecodePage(std::move(response.body), charset, job.controls), job.controls);
   if (mode == ChapterMode::kViewer) page = NormaliseContinueButton(std::move(page));
 
   const std::string body = IsSpecialSite(link) ? ExtractSpecialSite(row, std::move(page), job)
-                                               : CollectChapterBody(row, std::move(page), pageIsUtf8, job);
+                                               : CollectChapterBody(row, std::move(page), charset, job);
   std::string text = CleanBody(body);
   if (job.controls.FiltersEnabled()) text = ApplyUserFilters(text, job.controls.FilterRules());
 

@@ -100,7 +100,8 @@ bool PageGuard::Admit(const std::string& address) {
   return true;
 }
 
-std::string CollectChapterBody(int row, std::string firstPage, bool pageIsUtf8, const ChapterJob& job) {
+std::string CollectChapterBody(int row, std::string firstPage, const text::PageCharset& firstCharset,
+                               const ChapterJob& job) {
   const bool lastRow = row == job.book.RowCount() - 1;
   // Only a row with a row after it looks that row up: row + 1 must not overflow for a row far past the end.
   const std::string nextRowLink = row < job.book.RowCount() - 1 ? job.book.LinkAt(row + 1) : std::string();
@@ -137,7 +138,10 @@ std::string CollectChapterBody(int row, std::string firstPage, bool pageIsUtf8, 
     if (labelledNextChapter && !IsLaterPageOf(address, firstAddress)) break;
     if (!guard.Admit(address)) break;
     // The transcode switch is read afresh for every page; pre-processing is for the first page only.
-    page = DecodePage(FetchPage(job.fetch, address), pageIsUtf8, job.controls);
+    // A page that names no charset reads as the first page did.
+    http::Response next = FetchPage(job.fetch, address);
+    const text::PageCharset charset = text::DecidePageCharset(next.body, next.contentType, &firstCharset);
+    page = DecodePage(std::move(next.body), charset, job.controls);
     pageAddress = address;
   }
   return body;

@@ -2,6 +2,7 @@
 // Multi-page chapters: following "下一页" (and "下一章" links that continue the same chapter) from page to page
 // and joining the body of every page.
 #include "chapter/chapter_pipeline.h"
+#include "text/page_charset.h"
 
 #include <set>
 #include <string>
@@ -38,6 +39,7 @@ class PageGuard {
 // The page loop for row `row`: the pick of the first page (already decoded and pre-processed), then of every
 // continuation page, each followed by CR LF. A link found inside the next row's link, a link to another listed
 // chapter or to another host, and a "下一章" link that names no later page of this chapter end the loop.
-std::string CollectChapterBody(int row, std::string firstPage, bool pageIsUtf8, const ChapterJob& job);
+std::string CollectChapterBody(int row, std::string firstPage, const text::PageCharset& firstCharset,
+                               const ChapterJob& job);
 
 }  // namespace lekto

@@ -4,8 +4,8 @@
 # and the metainfo in the tests.
 set -euo pipefail
 packages=(build-essential cmake pkg-config qt6-base-dev libcurl4-openssl-dev libpcre2-dev libgtest-dev
-  libbenchmark-dev libgumbo-dev fonts-noto-cjk python3 openssl curl xvfb xauth clang-format desktop-file-utils
-  appstream "$@")
+  libbenchmark-dev libgumbo-dev libuchardet-dev fonts-noto-cjk python3 openssl curl xvfb xauth clang-format
+  desktop-file-utils appstream "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -199,7 +199,7 @@ bool ContainsUtfIgnoringCase(std::string_view s) {
 
 }  // namespace
 
-bool DeclaresUtfCharset(std::string_view page) {
+std::string DeclaredCharset(std::string_view page) {
   // The first place where "charset=" (any letter case) is followed by any number of quotes and at least one
   // letter, digit, underscore or hyphen decides; that run of characters is the declared charset. The page's
   // encoding is not known yet, so the scan goes byte by byte rather than by GBK characters: read as GBK, the
@@ -215,9 +215,17 @@ bool DeclaresUtfCharset(std::string_view page) {
     while (j < n && (s[j] == '\'' || s[j] == '"')) ++j;
     const std::size_t start = j;
     while (j < n && IsCharsetWordByte(s[j])) ++j;
-    if (j > start) return ContainsUtfIgnoringCase(page.substr(start, j - start));
+    if (j > start) return std::string(page.substr(start, j - start));
   }
-  return false;
+  return {};
+}
+
+bool DeclaresUtfCharset(std::string_view page) {
+  return IsUtfCharsetName(DeclaredCharset(page));
+}
+
+bool IsUtfCharsetName(std::string_view name) {
+  return ContainsUtfIgnoringCase(name);
 }
 
 std::u16string ToWide(std::string_view text, int codePage) {

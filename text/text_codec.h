@@ -8,8 +8,13 @@
 
 namespace lekto::text {
 
-// True when the first "charset=" declaration of the page (any letter case, quotes allowed) names a UTF charset.
+// The charset the first "charset=" declaration of a page (any letter case, quotes allowed) names, as written;
+// empty when there is none. Works as well on a Content-Type value.
+std::string DeclaredCharset(std::string_view page);
+// True when that charset contains "UTF" in any letter case.
 bool DeclaresUtfCharset(std::string_view page);
+// True when a charset name contains "UTF" in any letter case.
+bool IsUtfCharsetName(std::string_view name);
 
 // Code pages: 65001 UTF-8, 936 GBK, 0 the system ANSI code page (which is GBK here); any other gives an empty
 // result. Texts end at their first NUL (byte or unit); the whole of the rest is converted. Invalid input

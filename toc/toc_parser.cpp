@@ -5,6 +5,7 @@
 #include "http/url.h"
 #include "regex/regex_engine.h"
 #include "text/gbk_text.h"
+#include "text/page_charset.h"
 #include "text/text_codec.h"
 #include "toc/toc_second_opinion.h"
 
@@ -28,12 +29,6 @@ const std::vector<std::string>& TitleSuffixes() {
       text::Gbk(u8"免费在线阅读"), text::Gbk(u8"在线阅读"), text::Gbk(u8"手机阅读"), text::Gbk(u8"无弹窗"),
   };
   return suffixes;
-}
-
-// The page as text, in GBK: up to its first NUL byte, converted when the first page declared a UTF charset.
-std::string PageText(const std::string& body, bool utf8) {
-  std::string page = text::UpToNul(body);
-  return utf8 ? text::Utf8ToAnsi(page) : page;
 }
 
 // A link written as a script call ("javascript:void(0)" behind "加入书架" or "投推荐票") names no page. Left in,
@@ -119,11 +114,11 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
 
   Book book;
   // An error page (status 400 or above) or a transfer cut short is no table of contents: no title, no rows.
-  const http::Response first = fetch(address);
-  std::string page = first.Ok() ? text::UpToNul(first.body) : std::string();
-  // Later pages of the same table of contents are taken to share the first page's charset.
-  const bool utf8 = text::DeclaresUtfCharset(page);
-  if (utf8) page = text::Utf8ToAnsi(page);
+  http::Response first = fetch(address);
+  if (!first.Ok()) first = {};
+  // Later pages of the same table of contents that name no charset read as the first page does.
+  const text::PageCharset charset = text::DecidePageCharset(first.body, first.contentType);
+  std::string page = text::PageToGbk(first.body, charset);
   book.siteRoot = TocSiteRoot(address);
   book.title = TocBookTitle(page);
 
@@ -148,7 +143,7 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
     if (!visited.insert(link).second) break;
     const http::Response next = fetch(link);
     if (!next.Ok()) break;  // the rows of the pages read so far, never an error page's links
-    page = PageText(next.body, utf8);
+    page = text::PageToGbk(next.body, text::DecidePageCharset(next.body, next.contentType, &charset));
     pageAddress = link;
   }
   SecondOpinion(pages, address, book);

@@ -153,10 +153,12 @@ TEST(DecodePage, DeclaredUtf8WinsOverTranscode) {
   FakeControls controls;
   const std::string utf8 = "\xe4\xb8\xad%e4%b8%ad";  // 中 in UTF-8, then its percent-encoded form
   controls.SetTranscode(true);
-  EXPECT_EQ(DecodePage(utf8, true, controls), Gbk(u8"中%e4%b8%ad"));
-  EXPECT_EQ(DecodePage("a%e4%b8%adb", false, controls), "a" + Gbk(u8"中") + "b");
+  const text::PageCharset declaredUtf8{text::PageCharset::Kind::kUtf8, {}, true};
+  const text::PageCharset gbk;
+  EXPECT_EQ(DecodePage(utf8, declaredUtf8, controls), Gbk(u8"中%e4%b8%ad"));
+  EXPECT_EQ(DecodePage("a%e4%b8%adb", gbk, controls), "a" + Gbk(u8"中") + "b");
   controls.SetTranscode(false);
-  EXPECT_EQ(DecodePage("a%e4%b8%adb", false, controls), "a%e4%b8%adb");
+  EXPECT_EQ(DecodePage("a%e4%b8%adb", gbk, controls), "a%e4%b8%adb");
 }
 
 TEST(PreprocessPage, RemovesTheClosingDivMarkersInOrder) {

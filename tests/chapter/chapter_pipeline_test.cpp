@@ -196,6 +196,16 @@ TEST_F(PipelineTest, ContinuationsStayOnTheChaptersHostAndPages) {
   EXPECT_EQ(Fetched(), (std::vector<std::string>{"/stay/2.html", "/stay/2_2.html"}));
 }
 
+// The charset the HTTP header names reads a page that names none: four Big5 bytes, too few for a guess.
+TEST_F(PipelineTest, HeaderCharsetReadsAPageThatNamesNone) {
+  TempFolder folder;
+  testsupport::WriteFileBytes(folder.Path() / "1.html", "<html><body><div>\xA4\xA4\xA4\xE5</div></body></html>");
+  testsupport::WriteFileBytes(folder.Path() / "1.html.headers", "Content-Type: text/html; charset=big5\r\n");
+  server_->ServeStatic("/big5/", folder.Path().string());
+  const Book book = PagesBook({"/big5/1.html"});
+  EXPECT_EQ(Text(book, 0, ChapterMode::kDownload), "/big5/1.html" + kCrLf + Gbk(u8"中文"));
+}
+
 TEST_F(PipelineTest, TranscodeReadsAPercentEncodedPage) {
   const Book book = PagesBook({"/misc/percent.html"});
   EXPECT_EQ(Text(book, 0, ChapterMode::kDownload), "");
