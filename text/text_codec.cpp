@@ -204,14 +204,18 @@ std::string DeclaredCharset(std::string_view page) {
   // letter, digit, underscore or hyphen decides; that run of characters is the declared charset. The page's
   // encoding is not known yet, so the scan goes byte by byte rather than by GBK characters: read as GBK, the
   // last byte of a UTF-8 Chinese character would swallow a "c" right after it.
-  static constexpr std::string_view kWord = "charset=";
+  // Every "charset=" ends in an "=", so the scan jumps from one "=" to the next and looks back.
+  static constexpr std::string_view kWord = "charset";
   const unsigned char* s = Bytes(page);
   const std::size_t n = page.size();
-  for (std::size_t i = 0; i + kWord.size() <= n; ++i) {
+  for (const void* eq = std::memchr(s, '=', n); eq != nullptr;) {
+    const std::size_t at = static_cast<std::size_t>(static_cast<const unsigned char*>(eq) - s);
+    eq = at + 1 < n ? std::memchr(s + at + 1, '=', n - at - 1) : nullptr;
+    if (at < kWord.size()) continue;
     std::size_t k = 0;
-    while (k < kWord.size() && (kWord[k] == '=' ? s[i + k] == '=' : (s[i + k] | 0x20) == kWord[k])) ++k;
+    while (k < kWord.size() && (s[at - kWord.size() + k] | 0x20) == kWord[k]) ++k;
     if (k < kWord.size()) continue;
-    std::size_t j = i + k;
+    std::size_t j = at + 1;
     while (j < n && (s[j] == '\'' || s[j] == '"')) ++j;
     const std::size_t start = j;
     while (j < n && IsCharsetWordByte(s[j])) ++j;
