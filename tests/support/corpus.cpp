@@ -8,7 +8,7 @@ namespace lekto::testsupport {
 std::filesystem::path CorpusFolder() {
   const char* named = std::getenv("LEKTO_CORPUS");
   if (named != nullptr && *named != '\0') return named;
-  return LEKTO_DEFAULT_CORPUS;
+  return std::filesystem::path(LEKTO_DEFAULT_CORPUS).lexically_normal();
 }
 
 bool HaveCorpus() {
