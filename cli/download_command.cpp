@@ -34,11 +34,13 @@ namespace {
 constexpr int kExitSomeMissing = 3;
 constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report a command stopped by Ctrl-C
 
-// Set by the SIGINT handler; the command's watcher thread turns it into a cancelled download.
-volatile sig_atomic_t interruptRequested = 0;
+// Set by the SIGINT handler; the command's watcher thread turns it into a cancelled download. A lock-free atomic
+// is safe to set from a signal handler and to read from another thread.
+std::atomic<bool> interruptRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int) {
-  interruptRequested = 1;
+  interruptRequested = true;
 }
 
 // For the length of a download: the first Ctrl-C asks the download to stop (a second one ends the program at
@@ -47,7 +49,7 @@ extern "C" void OnInterrupt(int) {
 class SignalScope {
  public:
   SignalScope() {
-    interruptRequested = 0;
+    interruptRequested = false;
     struct sigaction onInterrupt {};
     onInterrupt.sa_handler = OnInterrupt;
     onInterrupt.sa_flags = SA_RESETHAND;
