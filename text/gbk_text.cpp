@@ -11,9 +11,13 @@ const unsigned char* Bytes(std::string_view s) {
   return reinterpret_cast<const unsigned char*>(s.data());
 }
 
-// A byte of 0x80 or more starts a two-byte character; any other byte is a character of its own.
+// Code page 936's lead bytes, 0x81 to 0xFE, start a two-byte character; any other byte is a character of its own
+// (0x80 is the euro sign, 0xFF no character at all), as the codec and the pattern engine read them.
+inline bool IsLeadByte(unsigned char b) {
+  return b >= 0x81 && b <= 0xFE;
+}
 inline std::size_t CharLength(unsigned char b) {
-  return b >= 0x80 ? 2 : 1;
+  return IsLeadByte(b) ? 2 : 1;
 }
 
 inline unsigned char FoldAscii(unsigned char b) {
@@ -21,16 +25,16 @@ inline unsigned char FoldAscii(unsigned char b) {
 }
 
 // Tells whether candidate positions, visited in increasing order, begin a character. Each check walks back
-// only over the bytes of 0x80 or more since the last known boundary, so a whole scan stays linear.
+// only over the lead bytes since the last known boundary, so a whole scan stays linear.
 class BoundaryCursor {
  public:
   BoundaryCursor(const unsigned char* s, std::size_t origin) : s_(s), known_(origin) {}
 
   bool IsBoundary(std::size_t pos) {
-    // The position after a byte below 0x80 is always a boundary (that byte ends a character, alone or as a
-    // trail byte); from there, bytes of 0x80 or more pair up as lead and trail.
+    // The position after a byte that is no lead byte is always a boundary (that byte ends a character, alone
+    // or as a trail byte); from there, lead bytes pair up as lead and trail.
     std::size_t q = pos;
-    while (q > known_ && s_[q - 1] >= 0x80) --q;
+    while (q > known_ && IsLeadByte(s_[q - 1])) --q;
     const bool boundary = (pos - q) % 2 == 0;
     known_ = boundary ? pos : pos + 1;
     return boundary;
@@ -46,7 +50,7 @@ class BoundaryCursor {
 bool EqualIgnoringCase(const unsigned char* at, std::string_view what) {
   const unsigned char* w = Bytes(what);
   for (std::size_t j = 0; j < what.size();) {
-    if (w[j] >= 0x80) {
+    if (IsLeadByte(w[j])) {
       if (at[j] != w[j] || (j + 1 < what.size() && at[j + 1] != w[j + 1])) return false;
       j += 2;
     } else {
@@ -85,7 +89,7 @@ std::string MapAscii(std::string_view text, char from, char to, int delta) {
   std::string out(text);
   for (std::size_t i = 0; i < out.size();) {
     const char b = out[i];
-    if (static_cast<unsigned char>(b) >= 0x80) {
+    if (IsLeadByte(static_cast<unsigned char>(b))) {
       i += 2;  // leave both bytes of a two-byte character alone
       continue;
     }
@@ -165,10 +169,10 @@ std::string Trim(std::string_view text) {
     }
   }
   // The trailing spaces are found walking forwards, so that A1 A1 counts only as a whole character (B0 A1 A1
-  // ends with the trail byte of B0 A1, not with a space). The walk starts after the last byte below 0x80 that
-  // is not a space, which always ends a character.
+  // ends with the trail byte of B0 A1, not with a space). The walk starts after the last byte that is neither a
+  // lead byte nor a space, which always ends a character.
   std::size_t anchor = n;
-  while (anchor > begin && (s[anchor - 1] == ' ' || s[anchor - 1] >= 0x80)) --anchor;
+  while (anchor > begin && (s[anchor - 1] == ' ' || IsLeadByte(s[anchor - 1]))) --anchor;
   std::size_t end = anchor;
   for (std::size_t i = anchor; i < n;) {
     if (s[i] == ' ') {

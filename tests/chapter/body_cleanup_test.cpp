@@ -163,9 +163,11 @@ TEST(ApplyUserFilters, PlainWordRulesDeleteWhatTheEngineDeletes) {
                                            Gbk(u8"Ａ"),
                                            Gbk(u8"！"),
                                            "\r\n",
-                                           "\t"};
+                                           "\t",
+                                           "\x80",
+                                           "\xFF"};
   std::mt19937 random(2026);
-  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 3);  // rules: no line breaks or stray bytes
+  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 5);  // rules: no line breaks or stray bytes
   std::uniform_int_distribution<std::size_t> anyPiece(0, pieces.size() - 1);
   std::uniform_int_distribution<int> ruleLength(1, 3);
   std::uniform_int_distribution<int> bodyLength(0, 40);
@@ -204,24 +206,28 @@ const std::string kEnd = Gbk(u8"结束");
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, ApplyUserFiltersTest,
-    testing::Values(FilterCase{"NoRules", "", "abc", "abc"},
-                    FilterCase{"DefaultRulesMatchTheirOwnWords", Gbk(u8"过滤规则1\r\n过滤规则2\r\n过滤规则3"),
-                               Gbk(u8"正文过滤规则2正文"), Gbk(u8"正文正文")},
-                    FilterCase{"LatinLettersInEitherCase", "www.abc.com", "aWWW.ABC.COMb", "ab"},
-                    FilterCase{"EveryRuleInOrder", "b\r\nac", "abc", ""},
-                    FilterCase{"EmptyLinesBetweenRules", "a\r\n\r\nc\r\n", "abc", "b"},
-                    FilterCase{"LazyRunStaysWithinALine", kAd + ".*?" + kEnd,
-                               "x" + kAd + "a" + kEnd + "y\r\n" + kAd + "b\r\n" + kEnd + "z",
-                               "xy\r\n" + kAd + "b\r\n" + kEnd + "z"},
-                    FilterCase{"LazyRunAcrossLines", kAd + R"([\s\S]*?)" + kEnd,
-                               "x" + kAd + "a" + kEnd + "y\r\n" + kAd + "b\r\n" + kEnd + "z", "xy\r\nz"},
-                    FilterCase{"ValidRuleMayEmptyTheBody", R"([\s\S]*)", "abc", ""},
-                    // A broken rule is skipped; the rules after it still run.
-                    FilterCase{"InvalidRuleSkipped", "(\r\nb", "abc", "ac"},
-                    FilterCase{"UnbalancedClassSkipped", "[a\r\nc", "abc", "ab"},
-                    // Exponential backtracking runs into the engine's limit: the rule is skipped, the body kept.
-                    FilterCase{"CatastrophicRuleSkipped", "(a+)+$", std::string(40, 'a') + "!",
-                               std::string(40, 'a') + "!"}),
+    testing::Values(
+        FilterCase{"NoRules", "", "abc", "abc"},
+        FilterCase{"DefaultRulesMatchTheirOwnWords", Gbk(u8"过滤规则1\r\n过滤规则2\r\n过滤规则3"),
+                   Gbk(u8"正文过滤规则2正文"), Gbk(u8"正文正文")},
+        FilterCase{"LatinLettersInEitherCase", "www.abc.com", "aWWW.ABC.COMb", "ab"},
+        FilterCase{"EveryRuleInOrder", "b\r\nac", "abc", ""},
+        FilterCase{"EmptyLinesBetweenRules", "a\r\n\r\nc\r\n", "abc", "b"},
+        FilterCase{"LazyRunStaysWithinALine", kAd + ".*?" + kEnd,
+                   "x" + kAd + "a" + kEnd + "y\r\n" + kAd + "b\r\n" + kEnd + "z",
+                   "xy\r\n" + kAd + "b\r\n" + kEnd + "z"},
+        FilterCase{"LazyRunAcrossLines", kAd + R"([\s\S]*?)" + kEnd,
+                   "x" + kAd + "a" + kEnd + "y\r\n" + kAd + "b\r\n" + kEnd + "z", "xy\r\nz"},
+        FilterCase{"ValidRuleMayEmptyTheBody", R"([\s\S]*)", "abc", ""},
+        // A broken rule is skipped; the rules after it still run.
+        FilterCase{"InvalidRuleSkipped", "(\r\nb", "abc", "ac"},
+        FilterCase{"UnbalancedClassSkipped", "[a\r\nc", "abc", "ab"},
+        // After the euro sign (0x80) and 0xFF, each a character of one byte, a word is found by the
+        // plain replacement as by the engine.
+        FilterCase{"PlainWordAfterOneByteCharacters", kAd, "9\x80" + kAd + "\xFF" + kAd + "!", "9\x80\xFF!"},
+        FilterCase{"PatternAfterOneByteCharacters", "(" + kAd + ")", "9\x80" + kAd + "\xFF" + kAd + "!", "9\x80\xFF!"},
+        // Exponential backtracking runs into the engine's limit: the rule is skipped, the body kept.
+        FilterCase{"CatastrophicRuleSkipped", "(a+)+$", std::string(40, 'a') + "!", std::string(40, 'a') + "!"}),
     [](const testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

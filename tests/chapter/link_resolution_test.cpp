@@ -118,5 +118,14 @@ TEST(ResolveLink, SchemeInAnyLetterCaseIsAbsolute) {
   }
 }
 
+TEST(ResolveLink, HttpAfterAOneByteCharacterIsAbsolute) {
+  // 0xFF and 0x80 (the euro sign) are characters of one byte: the "http" after them is a word of its own.
+  for (const std::string stray : {"\xFF", "\x80"}) {
+    std::string link = stray + "http://x/1.html";
+    EXPECT_EQ(ResolveLink(link, "http://y.example/b/", "http://y.example", "http://y.example/b/1.html"),
+              stray + "http://x/1.html");
+  }
+}
+
 }  // namespace
 }  // namespace lekto

@@ -1,5 +1,7 @@
 #include "text/gbk_text.h"
 
+#include "text/text_codec.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -53,6 +55,46 @@ TEST(Find, StepsOverWholeCharacters) {
   for (const auto& c : cases) {
     EXPECT_EQ(Find(c.text, c.what, c.start, c.ignoreCase), c.expected)
         << testing::PrintToString(c.text) << " / " << testing::PrintToString(c.what) << " from " << c.start;
+  }
+}
+
+// 0x80 (the euro sign) and 0xFF are characters of one byte, as the codec reads them: the byte after them starts a
+// character of its own. Every character the codec steps over is found exactly where it starts.
+TEST(Find, EuroSignAndFfAreOneByteCharactersAsInTheCodec) {
+  EXPECT_EQ(Find("\x80" + kZhong, kZhong), 2);
+  EXPECT_EQ(Find("\xFF"
+                 "A",
+                 "a", 1, true),
+            2);
+  EXPECT_EQ(FindLast("\x80@\xFF@", "@"), 4);
+  EXPECT_EQ(ReplaceAll("\x80" + kZhong + "\xFF" + kZhong, kZhong, "x"), "\x80x\xFFx");
+  EXPECT_EQ(ToUpperAscii("\x80"
+                         "a\xFF"
+                         "b"),
+            "\x80"
+            "A\xFF"
+            "B");
+  EXPECT_TRUE(
+      EndsWith("\x80"
+               "A",
+               "A"));
+  EXPECT_EQ(Trim("\x80 " + kFullWidthSpace), "\x80");
+  // As a trail byte 0x80 still belongs to the character before it.
+  EXPECT_EQ(Find("\xB0\x80"
+                 "A",
+                 "\x80"),
+            -1);
+
+  const std::string text = "\x80" + kZhong +
+                           "\xFF"
+                           "A\x80\x80" +
+                           kTrailA + "\xFE\x80\xFF" + kFullWidthSpace + "\x80";
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t start = pos;
+    NextGbkChar(text, pos);
+    const std::string character = text.substr(start, pos - start);
+    EXPECT_EQ(Find(text, character, static_cast<int>(start) + 1), static_cast<int>(start) + 1) << "at " << start;
+    EXPECT_TRUE(EndsWith(text.substr(0, pos), character)) << "at " << start;
   }
 }
 
