@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include <algorithm>
+
 namespace lekto::http {
 namespace {
 
@@ -37,6 +39,27 @@ bool IsPathByte(unsigned char c) {
     default:
       return true;
   }
+}
+
+// `value` with every CR and LF byte percent-encoded, except, with `keepLineEnds`, the CR LF pairs that separate
+// lines. Byte by byte: stepping by GBK characters would let a lead byte hide the line feed right after it.
+std::string EscapeLineBreaks(std::string_view value, bool keepLineEnds = false) {
+  std::string out;
+  out.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (keepLineEnds && value.substr(i).starts_with(kCrLf)) {
+      out += kCrLf;
+      ++i;
+    } else if (c == '\r') {
+      out += "%0D";
+    } else if (c == '\n') {
+      out += "%0A";
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -123,7 +146,8 @@ std::string UserAgentOf(std::string_view headers) {
 }
 
 std::string CompleteHeaders(std::string_view headers, std::string_view url, std::string_view cookies) {
-  std::string block(headers);
+  // The caller's lines keep their CR LF separators; any other CR or LF in them is escaped like the values below.
+  std::string block = EscapeLineBreaks(headers, true);
   if (block.empty()) {
     block = "Accept: */*";
   } else if (!text::Contains(block, "Accept:")) {
@@ -132,16 +156,26 @@ std::string CompleteHeaders(std::string_view headers, std::string_view url, std:
   if (!text::Contains(block, "Referer:")) {
     // A line break in the URL would end the Referer line and start a header of its own; it goes out
     // percent-encoded, as in the request path.
-    block += "\r\nReferer: " + text::ReplaceAll(text::ReplaceAll(url, "\r", "%0D"), "\n", "%0A");
+    block += "\r\nReferer: " + EscapeLineBreaks(url);
   }
   if (!text::Contains(block, "Accept-Language:")) block += "\r\nAccept-Language: zh-cn";
   if (!text::Contains(block, "Content-Type:")) block += "\r\nContent-Type: application/x-www-form-urlencoded";
   if (!cookies.empty()) {
     // A cookie text that holds "Cookie:" is a whole header line of the caller's.
     block += text::Contains(cookies, "Cookie:") ? "\r\n" : "\r\nCookie: ";
-    block += cookies;
+    block += EscapeLineBreaks(cookies);
   }
   return block;
+}
+
+std::vector<std::string_view> HeaderLines(std::string_view block) {
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0; start < block.size();) {
+    const std::size_t end = std::min(block.find(kCrLf, start), block.size());
+    if (end > start) lines.push_back(block.substr(start, end - start));
+    start = end + kCrLf.size();
+  }
+  return lines;
 }
 
 std::string ChooseBody(std::string_view verb, std::string& postBytes, std::string_view postText) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lekto::http {
 
@@ -41,8 +42,13 @@ std::string UserAgentOf(std::string_view headers);
 
 // The caller's header lines completed with Accept, Referer, Accept-Language, Content-Type and, when `cookies`
 // is not empty, the Cookie line, each added only when missing. Lines are separated by CR LF; no trailing CR LF.
-// The Referer is the URL as written, with any CR or LF in it percent-encoded.
+// No CR or LF reaches the block but the pairs that separate lines: every other CR or LF byte, in the caller's
+// lines, the URL (the Referer is the URL as written) or the cookies, is percent-encoded.
 std::string CompleteHeaders(std::string_view headers, std::string_view url, std::string_view cookies);
+
+// The non-empty lines of a header block, split byte by byte at every CR LF (not by GBK characters: a lead byte
+// must not hide the CR after it).
+std::vector<std::string_view> HeaderLines(std::string_view block);
 
 // The request body: empty for GET; otherwise `postBytes`, or, when that is empty, the bytes of `postText`,
 // which are then also stored into `postBytes`.

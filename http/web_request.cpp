@@ -155,8 +155,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
 detail::CurlList HeaderList(std::string_view block) {
   curl_slist* list = nullptr;
   bool hasExpect = false;
-  for (std::string line : text::Split(block, "\r\n")) {
-    if (line.empty()) continue;
+  for (const std::string_view piece : HeaderLines(block)) {
+    std::string line(piece);
     const int colon = text::Find(line, ":");
     if (colon > 0 && line.find_first_not_of(" \t", static_cast<std::size_t>(colon)) == std::string::npos) {
       line = text::Left(line, colon - 1) + ";";

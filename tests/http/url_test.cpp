@@ -117,6 +117,23 @@ TEST(Url, CompletesTheHeaderBlockInOrder) {
             "Content-Type: application/x-www-form-urlencoded");
 }
 
+TEST(Url, NoLineBreakReachesTheHeaderBlockButTheLineSeparators) {
+  // A byte of 0x80 or more before the line feed must not hide it (it would, read as the lead byte of a GBK
+  // character); nor may a stray CR or LF in the caller's lines or in the cookies start a header line.
+  const std::string block =
+      CompleteHeaders("X-A: \x81\nX-B: 1\r\nX-C: \xB0\r", "http://a.com/\x81\nX-Injected: 1", "a=\xFE\r\nX-D: 2");
+  EXPECT_EQ(block,
+            "X-A: \x81%0AX-B: 1\r\nX-C: \xB0%0D\r\nAccept: */*\r\nReferer: http://a.com/\x81%0AX-Injected: 1\r\n"
+            "Accept-Language: zh-cn\r\nContent-Type: application/x-www-form-urlencoded\r\nCookie: a=\xFE%0D%0AX-D: 2");
+  const std::vector<std::string_view> lines = HeaderLines(block);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[1], "X-C: \xB0%0D");
+  for (const std::string_view line : lines) EXPECT_EQ(line.find_first_of("\r\n"), std::string_view::npos) << line;
+  // Split byte by byte, empty lines left out.
+  EXPECT_EQ(HeaderLines("A: \xB0\r\n\r\nB: 1\r\n"), (std::vector<std::string_view>{"A: \xB0", "B: 1"}));
+  EXPECT_TRUE(HeaderLines("").empty());
+}
+
 TEST(Url, ChoosesTheBodyAndFillsPostBytes) {
   std::string postBytes;
   EXPECT_EQ(ChooseBody("GET", postBytes, "a=1&b=2"), "");

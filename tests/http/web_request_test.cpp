@@ -395,6 +395,11 @@ TEST_F(WebRequestTest, BadAddressesGiveTheEmptyResultAndTouchNothing) {
   const std::vector<std::string> lines = Lines(OnlyRequest().headerBlock);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "X-Injected: 1"), 0);
   Server().ClearRequests();
+  // Not even after a byte that would start a GBK character.
+  EXPECT_EQ(WebRequest(Server().HttpUrl("/hello?q=\x81\nX-Injected: 1")), "hello");
+  const std::vector<std::string> gbkLines = Lines(OnlyRequest().headerBlock);
+  EXPECT_EQ(std::count(gbkLines.begin(), gbkLines.end(), "X-Injected: 1"), 0);
+  Server().ClearRequests();
 
   // GBK bytes and spaces in the path go out percent-encoded.
   EXPECT_EQ(WebRequest(Server().HttpUrl("/hello?q=\xD5\xC2 1")), "hello");
