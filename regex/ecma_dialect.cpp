@@ -21,6 +21,9 @@ constexpr const char* kAny = "(?s:.)";
 // Groups nest no deeper than PCRE2 accepts (its default limit), which also bounds the recursion of the
 // translation: a pattern of a million "(" would otherwise overflow the thread's stack.
 constexpr int kMaxNesting = 250;
+// A callout: the matcher calls back into the engine whenever it passes one, which is where the run's budget is
+// checked (compiled_pattern.cpp).
+constexpr const char* kCheckpoint = "(?C)";
 
 bool IsSurrogate(char32_t c) {
   return c >= 0xD800 && c <= 0xDFFF;
@@ -130,7 +133,12 @@ class Translator {
  public:
   Translator(std::u32string_view pattern, bool multiLine) : p_(pattern), multiLine_(multiLine) { CountGroups(); }
 
+  // Checkpoints are placed so that a match attempt never does more than a short, straight stretch of work
+  // without passing one: one where each attempt starts, one after every quantifier (each character a repeat
+  // gives back or takes on leads past it) and one at the end of every alternative (each alternative tried
+  // passes it). Backtracking, however it explodes, is then a stream of checkpoints.
   std::optional<std::string> Run() {
+    out_ = kCheckpoint;
     if (!Disjunction() || i_ != p_.size()) return std::nullopt;
     return std::move(out_);
   }
@@ -164,11 +172,15 @@ class Translator {
   }
 
   bool Disjunction() {
-    for (;;) {
+    for (bool alternatives = false;; alternatives = true) {
       while (!AtEnd() && Peek() != '|' && Peek() != ')') {
         if (!Term()) return false;
       }
-      if (AtEnd() || Peek() != '|') return true;
+      if (AtEnd() || Peek() != '|') {
+        if (alternatives) out_ += kCheckpoint;
+        return true;
+      }
+      out_ += kCheckpoint;
       out_ += '|';
       ++i_;
     }
@@ -275,6 +287,7 @@ class Translator {
       out_ += ')';
     }
     out_ += text;
+    out_ += kCheckpoint;
     return true;
   }
 

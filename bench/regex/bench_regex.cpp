@@ -93,9 +93,36 @@ void BM_CountHanSmallText(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
+// Patterns that repeat and alternate, where the run's budget is checked: a reader's filter rule with a lazy run
+// deleted from every paragraph of a chapter, and the table-of-contents link pattern over a list of chapter links.
+void BM_LazyFilterRule(benchmark::State& state) {
+  Run(state, Gbk(u8R"(夜色.*?城池|推荐阅读)"));
+}
+void BM_ChapterLinks(benchmark::State& state) {
+  static const std::string kLinks = R"(href\s*=["']*([\w/:\-\.\?&=]+)["'\s]*.*?>(.*?)<)";
+  std::string page;
+  for (int i = 0; page.size() < static_cast<std::size_t>(state.range(0)) << 20; ++i) {
+    page += "<dd><a href=\"/1_1/" + std::to_string(i) + ".html\">" + Gbk(u8"第") + std::to_string(i) +
+            Gbk(u8"章 夜色渐深") + "</a></dd>\r\n";
+  }
+  lekto::regex::SetJitEnabled(state.range(1) != 0);
+  int matches = 0;
+  for (auto _ : state) {
+    RegexEngine engine;
+    engine.Compile(kLinks, page);
+    matches = engine.MatchCount();
+    benchmark::DoNotOptimize(matches);
+  }
+  lekto::regex::SetJitEnabled(true);
+  state.counters["matches"] = matches;
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(page.size()));
+}
+
 BENCHMARK(BM_CountHan)->ArgsProduct({{1, 10}, {1, 0}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CandidateScan)->ArgsProduct({{1, 10}, {1, 0}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CandidateScanWithGroups)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LazyFilterRule)->ArgsProduct({{1, 10}, {1, 0}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChapterLinks)->ArgsProduct({{1}, {1, 0}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CountHanSmallText)->Arg(64)->Arg(2048)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -203,6 +203,11 @@ TEST_P(ApplyUserFiltersTest, Filters) {
 
 const std::string kAd = Gbk(u8"广告");
 const std::string kEnd = Gbk(u8"结束");
+const std::string kChapter = [] {
+  std::string chapter;
+  for (int i = 0; i < 200; ++i) chapter += Gbk(u8"　　夜色渐深，山风吹过林梢，少年握紧了手中的长剑，望向远方。\r\n");
+  return chapter;
+}();
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, ApplyUserFiltersTest,
@@ -227,7 +232,9 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"PlainWordAfterOneByteCharacters", kAd, "9\x80" + kAd + "\xFF" + kAd + "!", "9\x80\xFF!"},
         FilterCase{"PatternAfterOneByteCharacters", "(" + kAd + ")", "9\x80" + kAd + "\xFF" + kAd + "!", "9\x80\xFF!"},
         // Exponential backtracking runs into the engine's limit: the rule is skipped, the body kept.
-        FilterCase{"CatastrophicRuleSkipped", "(a+)+$", std::string(40, 'a') + "!", std::string(40, 'a') + "!"}),
+        FilterCase{"CatastrophicRuleSkipped", "(a+)+$", std::string(40, 'a') + "!", std::string(40, 'a') + "!"},
+        // A rule whose tries explode over a chapter's lines is given up and skipped; the rules after it still run.
+        FilterCase{"ExplodingRuleSkipped", "(?:.|.){20}\r\r\n" + kAd, kChapter + kAd, kChapter}),
     [](const testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

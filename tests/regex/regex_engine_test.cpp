@@ -282,6 +282,34 @@ TEST_P(BothMatchers, LinearScanOfALargePageStaysWithinTheLimits) {
   EXPECT_EQ(engine.MatchCount(), blocks * 2);
 }
 
+// Runs that would take seconds to hours are given up as a whole, however the work is spread: over many start
+// positions within one search, over many matches of the global run, or within one start position.
+TEST_P(BothMatchers, RunsThatBacktrackWithoutEndAreGivenUpAsAWhole) {
+  const std::string html =
+      Gbk(u8"<!DOCTYPE html>\r\n<html>\r\n<head>\r\n"
+          u8"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\" />\r\n"
+          u8"<title>第1章 夜雨_星河旧梦_测试小说网</title>\r\n</head>\r\n<body>\r\n<div id=\"wrapper\">\r\n"
+          u8"<div class=\"header\"><a href=\"/\">首页</a> | <a href=\"/sort/1/\">玄幻小说</a> | "
+          u8"<a href=\"/sort/2/\">修真小说</a> | <a href=\"/top/\">排行榜</a></div>\r\n"
+          u8"<div class=\"bookname\"><h1>第1章 夜雨</h1></div>\r\n<div class=\"bottem1\"><a href=");
+  std::string runs;
+  for (int i = 0; i < 200; ++i) runs += std::string(20, 'a') + " ";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {R"((.*)(.*)(.*)\3\2\1)", html},                 // back references, over 409 bytes
+      {"(?:a|a){22}c", std::string(3000, 'a') + "c"},  // it matches in the end, after 2^22 tries per position
+      {"(a+)+b|a", runs},                              // one cheap match after every expensive failure
+      {"(?:.|.){20}\r", ChineseText(20000)},           // a reader's rule over a chapter
+  };
+  for (const auto& [pattern, subject] : cases) {
+    SCOPED_TRACE(pattern);
+    RegexEngine engine;
+    EXPECT_FALSE(engine.Compile(pattern, subject));
+    EXPECT_EQ(engine.MatchCount(), 0);
+    // The same engine runs the next pattern with a budget of its own.
+    ASSERT_TRUE(engine.Compile("a", subject));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(JitAndInterpreter, BothMatchers, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return std::string(info.param ? "Jit" : "Interpreter");
