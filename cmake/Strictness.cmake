@@ -16,3 +16,12 @@ if(LEKTO_TSAN)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
 endif()
+if(LEKTO_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "LEKTO_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  # Coverage for libFuzzer in every library; the fuzz programs themselves link libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

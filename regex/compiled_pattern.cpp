@@ -24,10 +24,16 @@ std::atomic<bool>& JitSwitch() {
 // and far more than the JIT does; a run over 100 KB of Chinese text gets 115 ms. Processor time of the thread,
 // not wall time: six download workers share the machine's cores, and a run must not fail because others ran
 // meanwhile.
-constexpr std::chrono::milliseconds kBudgetBase{40};
+constexpr std::chrono::milliseconds kDefaultBudgetBase{40};
 constexpr std::chrono::nanoseconds kBudgetPerByte{500};
 // Reading the thread's clock is a system call; a checkpoint costs a few nanoseconds.
 constexpr std::uint32_t kStepsPerClockRead = 256;
+
+std::atomic<std::int64_t>& BudgetBaseMs() {
+  static std::atomic<std::int64_t> base{kDefaultBudgetBase.count()};
+  return base;
+}
+
 // Limits of one search besides the budget. The match limit grows with the subject so that an honest scan of a
 // 10 MB page never reaches it; the heap limit bounds the interpreter's memory.
 constexpr std::uint32_t kMatchLimitBase = 10'000'000;
@@ -61,7 +67,8 @@ std::chrono::nanoseconds ThreadTime() {
 }  // namespace
 
 std::chrono::nanoseconds RunBudget(std::size_t subjectLength) {
-  return kBudgetBase + kBudgetPerByte * static_cast<std::int64_t>(subjectLength);
+  return std::chrono::milliseconds(BudgetBaseMs().load(std::memory_order_relaxed)) +
+         kBudgetPerByte * static_cast<std::int64_t>(subjectLength);
 }
 
 void SetJitEnabled(bool enabled) {
@@ -69,6 +76,9 @@ void SetJitEnabled(bool enabled) {
 }
 bool JitEnabled() {
   return JitSwitch().load(std::memory_order_relaxed);
+}
+void SetRunBudgetBase(std::chrono::milliseconds base) {
+  BudgetBaseMs().store(base.count());
 }
 
 int CompiledPattern::GroupNumber(std::string_view name) const {
