@@ -6,6 +6,7 @@
 
 #include "chapter/book.h"
 #include "cli/cli_controls.h"
+#include "download/book_name.h"
 #include "download/download_manager.h"
 #include "download/work_folders.h"
 
@@ -245,6 +246,8 @@ int RunDownloadCommand(const CommandContext& context) {
     return kExitNothingFound;
   }
 
+  // A page without a usable title would otherwise give the hidden book file ".txt".
+  book->title = NamedBookTitle(book->title, LocalTimeNow());
   const auto snapshot = std::make_shared<const Book>(std::move(*book));
   const bool terminal = &context.err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
   std::atomic<long> pages{0};

@@ -203,6 +203,26 @@ TEST_F(CliDownloadTest, UsageErrors) {
   EXPECT_EQ(Run({"toc", server_.HttpUrl("/big200/index.html"), "--reverse"}).exitCode, 2);
 }
 
+// A table of contents without a usable title names its book "未命名_" and the time, never the hidden ".txt".
+TEST_F(CliDownloadTest, UntitledBookIsNamedNotHidden) {
+  const fs::path site = root_ / "untitled";
+  fs::create_directories(site);
+  std::string toc = "<html><body>";
+  for (int k = 1; k <= 3; ++k)
+    toc += "<a href=\"/big200/" + std::to_string(k) + ".html\">c" + std::to_string(k) + "</a>\n";
+  WriteFileBytes(site / "index.html", toc + "</body></html>");
+  server_.ServeStatic("/untitled/", site.string());
+  const CliRun run = Run({"download", server_.HttpUrl("/untitled/index.html"), "--dir", Dir().string(), "--only", "1"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_FALSE(fs::exists(Dir() / ".txt"));
+  int named = 0;
+  for (const auto& entry : fs::directory_iterator(Dir())) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(text::AnsiToUtf8(text::Gbk(u8"未命名_"))) && name.ends_with(".txt")) ++named;
+  }
+  EXPECT_EQ(named, 1) << run.out;
+}
+
 // Without --dir the book goes into the current folder, as command-line downloaders do; a relative --dir is taken
 // from the current folder too. Either way the line printed at the end is the book's full path.
 TEST_F(CliDownloadTest, BookGoesToTheCurrentFolderAndItsFullPathIsPrinted) {
