@@ -115,8 +115,10 @@ void DropMenuRows(Book& book) {
   const auto [shape, count] = CommonShape(book.chapterLinks);
   // Without a shape most rows share there is no run of chapters to tell the menus from.
   if (2 * count <= book.chapterLinks.size()) return;
+  // A named copy: clang before 16 cannot capture a structured binding.
+  const auto& commonShape = shape;
   const auto isMenu = [&](std::size_t row) {
-    return LinkShape(book.chapterLinks[row]) != shape && !HasChapterMarker(book.chapterTitles[row]);
+    return LinkShape(book.chapterLinks[row]) != commonShape && !HasChapterMarker(book.chapterTitles[row]);
   };
   std::size_t head = 0;
   std::size_t tail = book.chapterLinks.size();
