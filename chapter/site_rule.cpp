@@ -38,7 +38,7 @@ std::string ExtractSpecialSite(int row, std::string firstPage, const ChapterJob&
     // As in the page loop, a continuation never leaves the chapter's host.
     if (http::HostOf(address, true) != host || !guard.Admit(address)) break;
     // The site's continuation pages are UTF-8 whatever they declare.
-    page = text::Utf8ToAnsi(FetchPage(job.fetch, address).body);
+    page = text::Utf8ToText(FetchPage(job.fetch, address).body);
     pageAddress = address;
   }
 

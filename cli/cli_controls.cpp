@@ -10,7 +10,7 @@ std::string FilterBox(const std::vector<std::string>& filters) {
   std::string box;
   for (std::size_t i = 0; i < filters.size(); ++i) {
     if (i > 0) box += "\r\n";
-    box += text::Utf8ToAnsi(filters[i]);
+    box += text::Utf8ToText(filters[i]);
   }
   return box;
 }
@@ -18,7 +18,7 @@ std::string FilterBox(const std::vector<std::string>& filters) {
 }  // namespace
 
 CliControls::CliControls(std::string_view address, const CommonOptions& options)
-    : address_(text::Utf8ToAnsi(address)),
+    : address_(text::Utf8ToText(address)),
       transcode_(options.transcode),
       preprocess_(options.preprocess),
       filtersEnabled_(!options.filters.empty()),

@@ -1,5 +1,6 @@
 #include "regex/gbk_subject.h"
 
+#include "text/four_byte_forms.h"
 #include "text/text_codec.h"
 
 #include <algorithm>
@@ -18,6 +19,9 @@ constexpr std::size_t kCheckpointStep = 512;
 // when the lead byte is a character on its own. GBK has only characters of the Basic Multilingual Plane, so three
 // UTF-8 bytes always suffice. Built from NextGbkChar itself, so the two always agree.
 constexpr std::uint32_t kOneByte = 0x80000000;
+// A four-byte form (text/four_byte_forms.h) is read outside the tables: its entry holds the code point (bits 0-20)
+// and this flag.
+constexpr std::uint32_t kFourByte = 0x40000000;
 
 std::uint32_t Entry(char32_t c, std::size_t consumed) {
   // UTF-8 cannot carry surrogates; anything outside the BMP cannot come from GBK.
@@ -88,16 +92,49 @@ inline std::uint32_t NextEntry(const DecodeTable& table, std::string_view gbk, s
   }
   auto next = static_cast<unsigned char>(gbk[pos + 1]);
   std::uint32_t entry = table.pairs[byte << 8 | next];
-  if (table.pairRule) {
-    pos += table.leads[byte] && table.trails[next] ? 2 : 1;
-  } else {
-    pos += (entry & kOneByte) ? 1 : 2;
+  const bool pair = table.pairRule ? table.leads[byte] && table.trails[next] : !(entry & kOneByte);
+  if (!pair && next >= '0' && next <= '9') {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(gbk.data());
+    if (text::IsFourByteFormAt(bytes, gbk.size(), pos)) {
+      const char32_t c = text::DecodeFourByteForm(bytes + pos);
+      pos += 4;
+      return c | kFourByte;
+    }
   }
+  pos += pair ? 2 : 1;
   return entry;
 }
 
 std::size_t Utf8Length(std::uint32_t entry) {
+  if (entry & kFourByte) {
+    const char32_t c = entry & 0x1FFFFF;
+    return c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;  // never ASCII: GBK has all of it
+  }
   return entry >> 24 & 3;
+}
+
+// Writes the UTF-8 bytes of an entry to `out`, which has room for four.
+void PutUtf8(std::uint32_t entry, char* out) {
+  if (entry & kFourByte) {
+    const char32_t c = entry & 0x1FFFFF;
+    if (c < 0x800) {
+      out[0] = static_cast<char>(0xC0 | c >> 6);
+      out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out[0] = static_cast<char>(0xE0 | c >> 12);
+      out[1] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out[0] = static_cast<char>(0xF0 | c >> 18);
+      out[1] = static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      out[2] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out[3] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return;
+  }
+  out[0] = static_cast<char>(entry);
+  out[1] = static_cast<char>(entry >> 8);
+  out[2] = static_cast<char>(entry >> 16);
 }
 
 }  // namespace
@@ -128,9 +165,7 @@ GbkSubject::GbkSubject(std::string gbk) : gbk_(std::move(gbk)) {
     if (utf8_.size() - written < 4) utf8_.resize(utf8_.size() + utf8_.size() / 4 + 4);
     char* out = utf8_.data() + written;
     std::uint32_t entry = NextEntry(table, gbk_, pos);
-    out[0] = static_cast<char>(entry);
-    out[1] = static_cast<char>(entry >> 8);
-    out[2] = static_cast<char>(entry >> 16);
+    PutUtf8(entry, out);
     written += Utf8Length(entry);
   }
   utf8_.resize(written);

@@ -39,6 +39,7 @@ class Iconv {
 void Build(GbkTables& t) {
   t.toUnicode.fill(static_cast<char16_t>(kReplacement));
   t.fromUnicode.fill(0);
+  t.gb18030Bmp.fill(static_cast<char16_t>(kReplacement));
   for (unsigned c = 0; c < 0x80; ++c) t.fromUnicode[c] = static_cast<std::uint16_t>(c);
 
   // "CP936" is glibc's name for the Windows flavour of GBK (0x80 is the euro sign).
@@ -66,6 +67,17 @@ void Build(GbkTables& t) {
     } else if (n == 2 && IsGbkLead(out[0]) && IsGbkTrail(out[1])) {
       t.fromUnicode[cp] = static_cast<std::uint16_t>(out[0] << 8 | out[1]);
     }
+  }
+
+  Iconv gb18030("UTF-32LE", "GB18030");
+  if (!gb18030.valid()) return;
+  for (unsigned code = 0; code < t.gb18030Bmp.size(); ++code) {
+    const char in[4] = {static_cast<char>(0x81 + code / 12600), static_cast<char>(0x30 + code % 12600 / 1260),
+                        static_cast<char>(0x81 + code % 1260 / 10), static_cast<char>(0x30 + code % 10)};
+    unsigned char out[8];
+    if (gb18030.Convert(in, 4, reinterpret_cast<char*>(out), sizeof out) != 4) continue;
+    const char32_t cp = out[0] | out[1] << 8 | out[2] << 16 | static_cast<char32_t>(out[3]) << 24;
+    if (cp < 0x10000 && (cp < 0xD800 || cp > 0xDFFF)) t.gb18030Bmp[code] = static_cast<char16_t>(cp);
   }
 }
 

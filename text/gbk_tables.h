@@ -1,6 +1,6 @@
 #pragma once
-// The code page 936 tables behind every conversion: built once, on first use, by running each code through
-// glibc's iconv, then shared read-only by all threads.
+// The code page 936 tables behind every conversion, and GB18030's four-byte codes of the Basic Multilingual Plane:
+// built once, on first use, by running each code through glibc's iconv, then shared read-only by all threads.
 #include <array>
 #include <cstdint>
 
@@ -14,6 +14,8 @@ struct GbkTables {
   // BMP code point -> GBK: below 0x80 the ASCII byte, 0x80 for the euro sign, otherwise lead << 8 | trail;
   // 0 when the character has no GBK form.
   std::array<std::uint16_t, 0x10000> fromUnicode;
+  // GB18030 four-byte code 0..39419 (the BMP characters GBK lacks, in linear order) -> UTF-16 unit.
+  std::array<char16_t, 39420> gb18030Bmp;
 };
 
 const GbkTables& Tables();

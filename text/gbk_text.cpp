@@ -1,5 +1,8 @@
 #include "text/gbk_text.h"
 
+#include "text/four_byte_forms.h"
+
+#include <algorithm>
 #include <cstring>
 
 namespace lekto::text {
@@ -11,13 +14,24 @@ const unsigned char* Bytes(std::string_view s) {
   return reinterpret_cast<const unsigned char*>(s.data());
 }
 
-// Code page 936's lead bytes, 0x81 to 0xFE, start a two-byte character; any other byte is a character of its own
-// (0x80 is the euro sign, 0xFF no character at all), as the codec and the pattern engine read them.
+// Code page 936's lead bytes, 0x81 to 0xFE, start a two-byte character, or a four-byte one when they begin a
+// four-byte form (four_byte_forms.h); any other byte is a character of its own (0x80 is the euro sign, 0xFF no
+// character at all), as the codec and the pattern engine read them.
 inline bool IsLeadByte(unsigned char b) {
   return b >= 0x81 && b <= 0xFE;
 }
-inline std::size_t CharLength(unsigned char b) {
-  return IsLeadByte(b) ? 2 : 1;
+// The length of the character at s[p] (p < n, p a character start).
+inline std::size_t CharLengthAt(const unsigned char* s, std::size_t n, std::size_t p) {
+  if (!IsLeadByte(s[p])) return 1;
+  return IsFourByteFormAt(s, n, p) ? 4 : 2;
+}
+
+inline bool IsDigit(unsigned char b) {
+  return b >= '0' && b <= '9';
+}
+
+inline bool IsAsciiLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 inline unsigned char FoldAscii(unsigned char b) {
@@ -25,24 +39,42 @@ inline unsigned char FoldAscii(unsigned char b) {
 }
 
 // Tells whether candidate positions, visited in increasing order, begin a character. Each check walks back
-// only over the lead bytes since the last known boundary, so a whole scan stays linear.
+// only over the bytes since the last known character start that may lie inside a character, so a whole scan stays
+// linear.
 class BoundaryCursor {
  public:
-  BoundaryCursor(const unsigned char* s, std::size_t origin) : s_(s), known_(origin) {}
+  BoundaryCursor(const unsigned char* s, std::size_t n, std::size_t origin) : s_(s), n_(n), known_(origin) {}
 
   bool IsBoundary(std::size_t pos) {
-    // The position after a byte that is no lead byte is always a boundary (that byte ends a character, alone
-    // or as a trail byte); from there, lead bytes pair up as lead and trail.
+    // The position after a byte that is no lead byte is a boundary (that byte ends a character, alone or as a
+    // trail byte), unless the byte is a digit after a lead byte: then it may be the second byte of a four-byte
+    // form. Between a boundary and `pos`, lead bytes alone pair up as lead and trail.
     std::size_t q = pos;
     while (q > known_ && IsLeadByte(s_[q - 1])) --q;
+    if (q > known_ + 1 && IsDigit(s_[q - 1]) && IsLeadByte(s_[q - 2])) return IsBoundaryAfterForms(pos, q);
     const bool boundary = (pos - q) % 2 == 0;
-    known_ = boundary ? pos : pos + 1;
+    // Not a boundary: `pos` is the second byte of the character at pos - 1, which ends right after it unless it
+    // is a four-byte form.
+    known_ = boundary ? pos : IsFourByteFormAt(s_, n_, pos - 1) ? pos - 1 : pos + 1;
     return boundary;
   }
 
  private:
+  // The rare case of digits among lead bytes: back to a byte that surely ends a character, then forwards
+  // character by character.
+  bool IsBoundaryAfterForms(std::size_t pos, std::size_t q) {
+    while (q > known_ && (IsLeadByte(s_[q - 1]) || (IsDigit(s_[q - 1]) && q > known_ + 1 && IsLeadByte(s_[q - 2])))) {
+      --q;
+    }
+    std::size_t start = q;
+    for (std::size_t next; (next = start + CharLengthAt(s_, n_, start)) <= pos;) start = next;
+    known_ = start;
+    return start == pos;
+  }
+
   const unsigned char* s_;
-  std::size_t known_;
+  std::size_t n_;
+  std::size_t known_;  // a character start at or before every position still to be checked
 };
 
 // Compares `what` with the text at `at`, ASCII letters ignoring case. The second byte of a two-byte character
@@ -68,19 +100,20 @@ std::size_t FindFrom(std::string_view text, std::string_view what, std::size_t f
   const std::size_t n = text.size();
   const std::size_t m = what.size();
   if (from > n || m > n - from) return kNone;
-  if (ignoreCase) {
-    for (std::size_t p = from; p <= n - m; p += CharLength(s[p])) {
+  // Without ASCII letters in `what`, ignoring case changes nothing, and the fast search below applies.
+  if (ignoreCase && std::any_of(what.begin(), what.end(), IsAsciiLetter)) {
+    for (std::size_t p = from; p <= n - m; p += CharLengthAt(s, n, p)) {
       if (EqualIgnoringCase(s + p, what)) return p;
     }
     return kNone;
   }
-  BoundaryCursor cursor(s, from);
+  BoundaryCursor cursor(s, n, from);
   for (std::size_t p = from; p <= n - m;) {
     const void* hit = memmem(s + p, n - p, what.data(), m);
     if (hit == nullptr) return kNone;
     const auto c = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - s);
     if (cursor.IsBoundary(c)) return c;
-    p = c + 1;  // c is a trail byte, so the next character starts right after it
+    p = c + 1;  // c lies inside a character
   }
   return kNone;
 }
@@ -120,7 +153,7 @@ int FindLast(std::string_view text, std::string_view what, bool ignoreCase) {
     const std::size_t c = FindFrom(text, what, p, ignoreCase);
     if (c == kNone) break;
     last = c;
-    p = c + CharLength(static_cast<unsigned char>(text[c]));
+    p = c + CharLengthAt(Bytes(text), text.size(), c);
   }
   return last == kNone ? -1 : static_cast<int>(last) + 1;
 }
@@ -180,7 +213,7 @@ std::string Trim(std::string_view text) {
     } else if (fullWidthSpaceAt(i)) {
       i += 2;
     } else {
-      i += CharLength(s[i]);
+      i += IsLeadByte(s[i]) ? 2 : 1;  // no four-byte form here: only spaces and lead bytes follow the anchor
       end = i < n ? i : n;
     }
   }
@@ -219,7 +252,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 bool EndsWith(std::string_view text, std::string_view suffix) {
   if (!text.ends_with(suffix)) return false;
   // The suffix must begin a character: "\xA1" does not end the one character "\xB0\xA1".
-  return BoundaryCursor(Bytes(text), 0).IsBoundary(text.size() - suffix.size());
+  return BoundaryCursor(Bytes(text), text.size(), 0).IsBoundary(text.size() - suffix.size());
 }
 
 std::string UpToNul(std::string_view bytes) {

@@ -2,8 +2,9 @@
 // Text operations over GBK byte strings, with one set of rules for the whole program:
 // - positions are 1-based and a failed search gives -1;
 // - searches and replacements step over whole characters: a lead byte (0x81 to 0xFE) starts a two-byte
-//   character, so a match never begins on its second byte; 0x80 (the euro sign) and 0xFF are characters of
-//   one byte, as the codec and the pattern engine read them;
+//   character, or a four-byte one when it begins a four-byte form (four_byte_forms.h), so a match never begins
+//   inside a character; 0x80 (the euro sign) and 0xFF are characters of one byte, as the codec and the pattern
+//   engine read them;
 // - ignoring letter case, upper- and lower-casing touch the ASCII letters only;
 // - left, right and middle take byte counts and clamp counts that run past either end;
 // - trimming removes ASCII spaces and full-width spaces (A1 A1) only, never tabs or line breaks;

@@ -224,14 +224,14 @@ std::string PageToGbk(std::string_view body, const PageCharset& charset) {
     case Kind::kGbk:
       return UpToNul(body);
     case Kind::kUtf8:
-      return Utf8ToAnsi(body);
+      return Utf8ToText(body);
     case Kind::kOther:
       break;
   }
   // A byte-order mark is no part of the text.
   if (charset.name.starts_with("UTF-16") && (body.starts_with("\xFF\xFE") || body.starts_with("\xFE\xFF")))
     body.remove_prefix(2);
-  return Utf8ToAnsi(ToUtf8(body, charset.name));
+  return Utf8ToText(ToUtf8(body, charset.name));
 }
 
 }  // namespace lekto::text

@@ -31,8 +31,8 @@ struct PageCharset {
 PageCharset DecidePageCharset(std::string_view body, std::string_view contentType,
                               const PageCharset* firstPage = nullptr);
 
-// The page as GBK text up to its first NUL. A character GBK lacks becomes "?", as does a byte sequence that is
-// not valid in the page's charset. GBK pages pass byte for byte.
+// The page as GBK text up to its first NUL. A character GBK lacks is kept as its four-byte form (Utf8ToText); a
+// byte sequence that is not valid in the page's charset becomes "?". GBK pages pass byte for byte.
 std::string PageToGbk(std::string_view body, const PageCharset& charset);
 
 }  // namespace lekto::text

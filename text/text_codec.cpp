@@ -1,7 +1,9 @@
 #include "text/text_codec.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "text/four_byte_forms.h"
 #include "text/gbk_tables.h"
 
 namespace lekto::text {
@@ -87,8 +89,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// Writes the UTF-8 form of a BMP code point to `out`, returning the number of bytes.
-inline int PutUtf8(char* out, char16_t cp) {
+// Writes the UTF-8 form of a code point to `out`, returning the number of bytes.
+inline int PutUtf8(char* out, char32_t cp) {
   if (cp < 0x80) {
     out[0] = static_cast<char>(cp);
     return 1;
@@ -98,16 +100,24 @@ inline int PutUtf8(char* out, char16_t cp) {
     out[1] = static_cast<char>(0x80 | (cp & 0x3F));
     return 2;
   }
-  out[0] = static_cast<char>(0xE0 | cp >> 12);
-  out[1] = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-  out[2] = static_cast<char>(0x80 | (cp & 0x3F));
-  return 3;
+  if (cp < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | cp >> 12);
+    out[1] = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | cp >> 18);
+  out[1] = static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+  out[2] = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+  out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+  return 4;
 }
 
-// The GBK character at s[i] (i < n), advancing i: the shared decoding rule of every GBK reader.
-// 0x80 alone is the euro sign; 0xFF, a lead byte at the end and a lead byte before a byte that cannot trail
-// are one-byte invalid characters (the following byte is then read on its own).
-inline char16_t DecodeGbk(const GbkTables& t, const unsigned char* s, std::size_t n, std::size_t& i) {
+// The character at s[i] (i < n), advancing i: the shared decoding rule of every GBK reader.
+// 0x80 alone is the euro sign; a four-byte form (four_byte_forms.h) is one character; 0xFF, a lead byte at the
+// end and a lead byte before a byte that cannot trail are one-byte invalid characters (the following byte is
+// then read on its own).
+inline char32_t DecodeGbk(const GbkTables& t, const unsigned char* s, std::size_t n, std::size_t& i) {
   const unsigned char b = s[i];
   if (b < 0x80) {
     ++i;
@@ -122,8 +132,13 @@ inline char16_t DecodeGbk(const GbkTables& t, const unsigned char* s, std::size_
     i += 2;
     return cp;
   }
+  if (IsFourByteFormAt(s, n, i)) {
+    const char32_t cp = DecodeFourByteForm(s + i);
+    i += 4;
+    return cp;
+  }
   ++i;
-  return static_cast<char16_t>(kReplacement);
+  return kReplacement;
 }
 
 // Appends the GBK form of a BMP code point, or "?" when it has none.
@@ -162,7 +177,15 @@ std::u16string GbkToWide(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   const unsigned char* s = Bytes(text);
-  for (std::size_t i = 0; i < text.size();) out += DecodeGbk(t, s, text.size(), i);
+  for (std::size_t i = 0; i < text.size();) {
+    const char32_t cp = DecodeGbk(t, s, text.size(), i);
+    if (cp >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  }
   return out;
 }
 
@@ -195,6 +218,57 @@ bool ContainsUtfIgnoringCase(std::string_view s) {
     if ((s[i] | 0x20) == 'u' && (s[i + 1] | 0x20) == 't' && (s[i + 2] | 0x20) == 'f') return true;
   }
   return false;
+}
+
+template <bool kKeep>
+std::string Utf8ToGbk(std::string_view utf8) {
+  utf8 = UpToNulView(utf8);
+  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);  // a byte order mark is no part of the text
+  const GbkTables& t = Tables();
+  const unsigned char* s = Bytes(utf8);
+  const std::size_t n = utf8.size();
+  // No character grows, except a kept one: one to three UTF-8 bytes give one or two GBK bytes, four give one "?".
+  // A kept character gives four bytes; before writing one the buffer is grown, if need be, so that it still
+  // holds one byte for every input byte left.
+  std::string out(n, '\0');
+  char* o = out.data();
+  for (std::size_t i = 0; i < n;) {
+    const unsigned char b = s[i];
+    if (b < 0x80) {
+      *o++ = static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    char32_t cp;
+    if (b >= 0xE1 && b <= 0xEC && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
+      // The common case of Chinese text, a well-formed three-byte character, without the general decoder.
+      cp = (b & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F);
+      i += 3;
+    } else {
+      cp = DecodeUtf8(s, n, i);
+    }
+    const std::uint16_t g = cp < 0x10000 ? t.fromUnicode[cp] : 0;
+    if (g == 0) {
+      if constexpr (kKeep) {
+        if (cp != kInvalid) {
+          const auto written = static_cast<std::size_t>(o - out.data());
+          if (out.size() - written < n - i + 4) out.resize(out.size() + out.size() / 2 + 8);
+          std::string form;
+          AppendKeptForm(form, cp);
+          o = std::copy(form.begin(), form.end(), out.data() + written);
+          continue;
+        }
+      }
+      *o++ = '?';
+    } else if (g < 0x100) {
+      *o++ = static_cast<char>(g);
+    } else {
+      *o++ = static_cast<char>(g >> 8);
+      *o++ = static_cast<char>(g & 0xFF);
+    }
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+  return out;
 }
 
 }  // namespace
@@ -257,41 +331,11 @@ std::string FromWide(std::u16string_view wide, int codePage) {
 }
 
 std::string Utf8ToAnsi(std::string_view utf8) {
-  utf8 = UpToNulView(utf8);
-  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);  // a byte order mark is no part of the text
-  const GbkTables& t = Tables();
-  const unsigned char* s = Bytes(utf8);
-  const std::size_t n = utf8.size();
-  // No character grows: one to three UTF-8 bytes give one or two GBK bytes, four give one "?".
-  std::string out(n, '\0');
-  char* o = out.data();
-  for (std::size_t i = 0; i < n;) {
-    const unsigned char b = s[i];
-    if (b < 0x80) {
-      *o++ = static_cast<char>(b);
-      ++i;
-      continue;
-    }
-    char32_t cp;
-    if (b >= 0xE1 && b <= 0xEC && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
-      // The common case of Chinese text, a well-formed three-byte character, without the general decoder.
-      cp = (b & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F);
-      i += 3;
-    } else {
-      cp = DecodeUtf8(s, n, i);
-    }
-    const std::uint16_t g = cp < 0x10000 ? t.fromUnicode[cp] : 0;
-    if (g == 0) {
-      *o++ = '?';
-    } else if (g < 0x100) {
-      *o++ = static_cast<char>(g);
-    } else {
-      *o++ = static_cast<char>(g >> 8);
-      *o++ = static_cast<char>(g & 0xFF);
-    }
-  }
-  out.resize(static_cast<std::size_t>(o - out.data()));
-  return out;
+  return Utf8ToGbk<false>(utf8);
+}
+
+std::string Utf8ToText(std::string_view utf8) {
+  return Utf8ToGbk<true>(utf8);
 }
 
 std::string AnsiToUtf8(std::string_view gbk) {
@@ -307,7 +351,7 @@ std::string AnsiToUtf8(std::string_view gbk) {
       *o++ = static_cast<char>(s[i++]);
       continue;
     }
-    o += PutUtf8(o, DecodeGbk(t, s, n, i));
+    o += PutUtf8(o, DecodeGbk(t, s, n, i));  // at most four bytes, from at least two
   }
   out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
@@ -326,7 +370,7 @@ std::string PercentDecode(std::string_view text, bool fromUtf8) {
     const auto byte = static_cast<unsigned char>((high * 16 + low) & 0xFF);
     if (byte != 0) out += static_cast<char>(byte);  // text holds no NUL bytes
   }
-  return fromUtf8 ? Utf8ToAnsi(out) : out;
+  return fromUtf8 ? Utf8ToText(out) : out;
 }
 
 char32_t NextGbkChar(std::string_view gbk, std::size_t& pos) {

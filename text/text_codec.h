@@ -26,16 +26,21 @@ std::string FromWide(std::u16string_view wide, int codePage = 0);
 // UTF-8 bytes -> GBK text. One "?" stands for each ill-formed sequence (its maximal subpart, as Unicode
 // recommends) and for each character GBK lacks, such as an emoji. A leading byte order mark is dropped.
 std::string Utf8ToAnsi(std::string_view utf8);
-// GBK text -> UTF-8: the boundary to Qt, the terminal and file names. Invalid characters become U+FFFD.
+// UTF-8 bytes -> working text: as Utf8ToAnsi, but a character GBK lacks is kept as its four-byte form
+// (four_byte_forms.h) rather than "?". How pages, typed rules and titles enter the program, so that a UTF-8 or
+// EPUB book still has them; a GBK book turns them into "?" when it is written.
+std::string Utf8ToText(std::string_view utf8);
+// GBK text -> UTF-8: the boundary to Qt, the terminal, file names and the UTF-8 and EPUB books. Four-byte forms
+// become their characters; invalid characters become U+FFFD.
 std::string AnsiToUtf8(std::string_view gbk);
 
-// "%" and the two bytes after it become one byte; with `fromUtf8` the result is then read as UTF-8.
+// "%" and the two bytes after it become one byte; with `fromUtf8` the result is then read as UTF-8 (Utf8ToText).
 std::string PercentDecode(std::string_view text, bool fromUtf8);
 
 // The Unicode code point of the GBK character starting at the 0-based `pos`, advancing `pos` past it. An invalid
 // or unmapped character gives U+FFFD: 0xFF, a lead byte at the end, and a lead byte followed by a byte that
 // cannot be a trail byte are one byte long (that next byte is a character of its own). 0x80 alone is the euro
-// sign. At or past the end: 0, and `pos` stays. Fast: one table look-up.
+// sign; a four-byte form is one character. At or past the end: 0, and `pos` stays. Fast: one table look-up.
 char32_t NextGbkChar(std::string_view gbk, std::size_t& pos);
 
 // The GBK bytes of a UTF-8 literal, for the Chinese constants of the program (source files are UTF-8):
