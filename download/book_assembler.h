@@ -1,7 +1,8 @@
 #pragma once
 // BookAssembler: joins the chapter files of the temp folder, in chapter-number order, into one book file in the
-// work folder: the book title and "\r\n", then each chapter file's bytes unchanged. Titles and contents are GBK;
-// the book file's name on disk is the title in UTF-8, made safe to use as one file name.
+// work folder, in the format chosen for the download (book/): by default the book title and "\r\n", then each
+// chapter file's bytes unchanged, in GBK. The book file's name on disk is the title in UTF-8, made safe to use as
+// one file name.
 //
 // The book is written to a temporary file in the work folder and renamed over the old one, so a failure half-way
 // never leaves a truncated book in place of a good one, and two merges of the same title (by hand while the
@@ -11,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "book/book_format.h"
+#include "book/write_book.h"
 #include "download/work_folders.h"
 
 namespace lekto {
@@ -21,18 +24,24 @@ struct MergeResult {
   int chapters = 0;                // chapter files appended
 };
 
-// The book file's name for a GBK title: the title in UTF-8 with "/", "\", and control characters replaced by "_",
-// leading dots replaced by "_" (so no hidden files and no "." or ".."), cut at a character boundary so the name
-// stays within the file system's limit, then ".txt". An empty title gives ".txt".
-std::string BookFileName(std::string_view bookTitle);
-std::filesystem::path BookFilePath(const WorkFolders& folders, std::string_view bookTitle);
+// How a merge writes its book, beyond the title.
+struct BookOptions {
+  BookFormat format = BookFormat::kGbk;
+  std::string sourceAddress;               // the table-of-contents address (GBK), for the EPUB's metadata
+  std::vector<std::string> chapterTitles;  // the list's title of every row (GBK), the EPUB's headings; may be empty
+};
+
+// The book file's path (BookFileName of book/write_book.h) in the work folder.
+std::filesystem::path BookFilePath(const WorkFolders& folders, std::string_view bookTitle,
+                                   BookFormat format = BookFormat::kGbk);
 
 // The automatic merge after a download: chapter files 1 to `rowCount`, skipping the missing ones.
-MergeResult MergeAfterDownload(const WorkFolders& folders, std::string_view bookTitle, int rowCount);
+MergeResult MergeAfterDownload(const WorkFolders& folders, std::string_view bookTitle, int rowCount,
+                               const BookOptions& options = {});
 
 // The merge by hand (after the window has asked for the title): every chapter file present in the temp folder,
 // in increasing number. Files whose names are not chapter numbers (a stray notes.txt, 007.txt) are ignored.
-MergeResult MergeByHand(const WorkFolders& folders, std::string_view bookTitle);
+MergeResult MergeByHand(const WorkFolders& folders, std::string_view bookTitle, const BookOptions& options = {});
 
 // The names of the files in `folder` matching the wildcard `mask` ("*.txt"), in the order the file system gives
 // them, appended to `names` (folder + name when `withPath`). Returns the size of `names`.

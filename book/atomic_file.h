@@ -1,0 +1,35 @@
+#pragma once
+// AtomicFile: writes a file under a temporary name beside its final place and renames it over the old file only
+// when every byte went out, so readers see either the old file or the whole new one, never a half-written book.
+// Two writers of the same target (a merge by hand while the automatic one runs) each leave a whole file: the
+// later rename wins.
+#include <filesystem>
+#include <string_view>
+
+namespace lekto {
+
+class AtomicFile {
+ public:
+  explicit AtomicFile(std::filesystem::path target);
+  ~AtomicFile();  // removes the temporary file unless committed
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  const std::filesystem::path& Target() const { return target_; }
+
+  // Failures are remembered: Commit then fails and the old file stays.
+  void Write(std::string_view bytes);
+  // Flushes, closes and renames the file over the target. False when anything failed on the way.
+  bool Commit();
+
+ private:
+  int OpenTemporary();
+
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  int fd_ = -1;
+  bool ok_ = true;
+  bool committed_ = false;
+};
+
+}  // namespace lekto

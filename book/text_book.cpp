@@ -1,0 +1,33 @@
+#include "book/text_book.h"
+
+#include "text/four_byte_forms.h"
+#include "text/text_codec.h"
+
+namespace lekto {
+
+std::string GbkBookText(const BookContent& book) {
+  std::string out = text::DropKeptCharacters(book.title);
+  out += "\r\n";
+  for (const BookChapter& chapter : book.chapters) out += text::DropKeptCharacters(chapter.text);
+  return out;
+}
+
+std::string ToUtf8Lines(const std::string& text) {
+  const std::string utf8 = text::AnsiToUtf8(text);
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
+    out += utf8[i];
+  }
+  return out;
+}
+
+std::string Utf8BookText(const BookContent& book) {
+  std::string out = ToUtf8Lines(book.title);
+  out += '\n';
+  for (const BookChapter& chapter : book.chapters) out += ToUtf8Lines(chapter.text);
+  return out;
+}
+
+}  // namespace lekto

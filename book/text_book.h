@@ -1,0 +1,18 @@
+#pragma once
+// The two text formats of a book: the title line, then every chapter text as it is, with nothing between them.
+#include <string>
+
+#include "book/book_content.h"
+
+namespace lekto {
+
+// GBK with CR LF: the working text with every kept character turned into "?" (the book as it always was).
+std::string GbkBookText(const BookContent& book);
+
+// UTF-8 with LF line ends and no byte order mark: every character the pages had, kept ones included.
+std::string Utf8BookText(const BookContent& book);
+
+// One text of the book (a title, a chapter) in UTF-8 with LF line ends.
+std::string ToUtf8Lines(const std::string& text);
+
+}  // namespace lekto

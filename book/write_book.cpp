@@ -1,0 +1,58 @@
+#include "book/write_book.h"
+
+#include "book/atomic_file.h"
+#include "book/epub_book.h"
+#include "book/text_book.h"
+#include "text/four_byte_forms.h"
+#include "text/text_codec.h"
+
+namespace lekto {
+
+namespace {
+constexpr std::size_t kMaxFileNameBytes = 255;  // NAME_MAX of the usual Linux file systems
+}  // namespace
+
+std::string BookFileName(std::string_view bookTitle, BookFormat format) {
+  std::string name =
+      text::AnsiToUtf8(format == BookFormat::kGbk ? text::DropKeptCharacters(bookTitle) : std::string(bookTitle));
+  for (char& c : name) {
+    auto byte = static_cast<unsigned char>(c);
+    if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) c = '_';
+  }
+  for (char& c : name) {
+    if (c != '.') break;
+    c = '_';
+  }
+  const std::string_view suffix = BookFileSuffix(format);
+  const std::size_t maxTitleBytes = kMaxFileNameBytes - suffix.size();
+  if (name.size() > maxTitleBytes) {
+    std::size_t cut = maxTitleBytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+    name.resize(cut);
+  }
+  return name + std::string(suffix);
+}
+
+std::string BookBytes(BookFormat format, const BookContent& book) {
+  switch (format) {
+    case BookFormat::kUtf8:
+      return Utf8BookText(book);
+    case BookFormat::kEpub:
+      return EpubBookBytes(book, EpubTimestampNow());
+    case BookFormat::kGbk:
+      break;
+  }
+  return GbkBookText(book);
+}
+
+WrittenBook WriteBook(const std::filesystem::path& folder, BookFormat format, const BookContent& book) {
+  AtomicFile file(folder / BookFileName(book.title, format));
+  WrittenBook result{file.Target()};
+  const std::string bytes = BookBytes(format, book);
+  if (bytes.empty()) return result;  // an archive that could not be built; text books always have a title line
+  file.Write(bytes);
+  result.written = file.Commit();
+  return result;
+}
+
+}  // namespace lekto

@@ -1,0 +1,30 @@
+#pragma once
+// Writing a book file in the chosen format, atomically (book/atomic_file.h): the old book stays untouched until
+// the new one is whole.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "book/book_content.h"
+#include "book/book_format.h"
+
+namespace lekto {
+
+// The book file's name for a title in the working text: the title in UTF-8 (a GBK book's with "?" for kept
+// characters, as its first line has) with "/", "\", and control characters replaced by "_", leading dots
+// replaced by "_" (so no hidden files and no "." or ".."), cut at a character boundary so the name stays within
+// the file system's limit, then the format's suffix. An empty title gives ".txt".
+std::string BookFileName(std::string_view bookTitle, BookFormat format = BookFormat::kGbk);
+
+struct WrittenBook {
+  std::filesystem::path file;  // where the book was (or would have been) written
+  bool written = false;        // false: the book could not be written; an old one stays untouched
+};
+
+// Writes `book` into `folder` under BookFileName(book.title, format).
+WrittenBook WriteBook(const std::filesystem::path& folder, BookFormat format, const BookContent& book);
+
+// The bytes of the book file in `format`.
+std::string BookBytes(BookFormat format, const BookContent& book);
+
+}  // namespace lekto
