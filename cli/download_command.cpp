@@ -4,6 +4,7 @@
 // are dropped whole, nothing is merged, and --resume carries on from there.
 #include "cli/command.h"
 
+#include "book/book_format.h"
 #include "chapter/book.h"
 #include "cli/cli_controls.h"
 #include "download/book_name.h"
@@ -233,6 +234,11 @@ int RunDownloadCommand(const CommandContext& context) {
     options.delayMs = *value;
   }
   options.resume = context.Value("--resume").has_value();
+  if (const std::optional<std::string> name = context.Value("--format")) {
+    const std::optional<BookFormat> format = ParseBookFormat(*name);
+    if (!format) return UsageError(context, "--format takes gbk, utf8 or epub");
+    options.format = *format;
+  }
 
   const std::optional<std::string> dir = context.Value("--dir");
   // The book goes into the current folder unless --dir names another, as command-line downloaders do; the path

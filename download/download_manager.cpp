@@ -132,8 +132,10 @@ ChapterFailure FailureOf(const http::Response& response) {
   return failure;
 }
 
-DownloadRecord MakeRecord(const Book& book, const Controls& controls, const std::vector<bool>& written) {
+DownloadRecord MakeRecord(const Book& book, const Controls& controls, const std::vector<bool>& written,
+                          BookFormat format) {
   DownloadRecord record;
+  record.format = BookFormatName(format);
   record.address = controls.Address();
   record.bookTitle = book.title;
   record.transcode = controls.Transcode();
@@ -249,7 +251,7 @@ DownloadManager::StartResult DownloadManager::StartDownload(std::shared_ptr<cons
                              : std::vector<bool>(static_cast<std::size_t>(run->book->RowCount()), false);
   EmptyChapterFolder(folders_, run->keep);
   run->recordFile = TempRecordPath(folders_);
-  WriteDownloadRecord(run->recordFile, MakeRecord(*run->book, *run->controls, run->keep));
+  WriteDownloadRecord(run->recordFile, MakeRecord(*run->book, *run->controls, run->keep, run->options.format));
   run->marks = std::make_unique<WrittenMarks>(run->recordFile);
 
   const int rows = run->book->RowCount();
@@ -425,10 +427,12 @@ void DownloadManager::Finish(Run& run) {
       if (!inBook[static_cast<std::size_t>(row)]) fs::remove(ChapterFilePath(folders_.temp, row), error);
     }
     try {
-      report.merge = MergeAfterDownload(folders_, run.book->title, rows);
+      report.merge = MergeAfterDownload(folders_, run.book->title, rows,
+                                        {run.options.format, run.controls->Address(), run.book->chapterTitles});
       report.merged = true;
       if (report.merge.written) {
-        WriteDownloadRecord(BookRecordPath(report.merge.bookFile), MakeRecord(*run.book, *run.controls, inBook));
+        WriteDownloadRecord(BookRecordPath(report.merge.bookFile),
+                            MakeRecord(*run.book, *run.controls, inBook, run.options.format));
       }
     } catch (...) {
     }

@@ -66,6 +66,7 @@ struct DownloadOptions {
   int delayMs = 0;      // the least time between the starts of two requests to one host
   bool resume = false;  // keep the chapter files of an earlier run of the same book; fetch only the rest
   RetryPolicy retry;    // how often and after what wait a failed request is tried again
+  BookFormat format = BookFormat::kGbk;  // of the book the merge writes
 };
 
 struct DownloadReport {
