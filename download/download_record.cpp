@@ -26,7 +26,7 @@ bool Printable(unsigned char byte) {
 // Escapes the UTF-8 form of a GBK text, or its raw bytes when the text does not survive the way there and back.
 std::string Escape(std::string_view gbk) {
   const std::string utf8 = text::AnsiToUtf8(gbk);
-  const bool roundTrips = text::Utf8ToAnsi(utf8) == gbk;
+  const bool roundTrips = text::Utf8ToText(utf8) == gbk;
   const std::string_view source = roundTrips ? std::string_view(utf8) : gbk;
   std::string out;
   out.reserve(source.size());
@@ -72,7 +72,7 @@ std::string Unescape(std::string_view escaped) {
   std::string out;
   std::string plain;
   const auto flush = [&] {
-    out += text::Utf8ToAnsi(plain);
+    out += text::Utf8ToText(plain);
     plain.clear();
   };
   for (std::size_t i = 0; i < escaped.size(); ++i) {
