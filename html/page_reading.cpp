@@ -376,19 +376,19 @@ class Reader {
       if (const char* href = Attribute(node, "href")) {
         std::string text = FlatText(node);
         std::string lead = LeadText(node, text);
-        reading_.links.push_back(PageLink{text::Utf8ToAnsi(href), text::Utf8ToAnsi(text), text::Utf8ToAnsi(lead)});
+        reading_.links.push_back(PageLink{text::Utf8ToText(href), text::Utf8ToText(text), text::Utf8ToText(lead)});
       }
     } else if (tag == GUMBO_TAG_TITLE && reading_.titleElement.empty()) {
-      reading_.titleElement = text::Utf8ToAnsi(FlatText(node));
+      reading_.titleElement = text::Utf8ToText(FlatText(node));
     } else if (tag == GUMBO_TAG_H1 && reading_.heading.empty()) {
-      reading_.heading = text::Utf8ToAnsi(FlatText(node));
+      reading_.heading = text::Utf8ToText(FlatText(node));
     } else if (tag == GUMBO_TAG_META && reading_.ogTitle.empty()) {
       const char* property = Attribute(node, "property");
       const char* content = Attribute(node, "content");
       if (property && content && std::string_view(property) == "og:title") {
         Line line;
         line.Append(content, false);
-        reading_.ogTitle = text::Utf8ToAnsi(line.text);
+        reading_.ogTitle = text::Utf8ToText(line.text);
       }
     }
   }
@@ -491,7 +491,7 @@ PageReading ReadPage(std::string_view gbkPage) {
     if (result.units == 0) continue;
     const double linkShare = allUnits > 0 ? static_cast<double>(result.linkUnits) / allUnits : 0.0;
     result.score = (result.units + result.punctuation + result.paragraphs) * std::max(0.0, 1.0 - linkShare);
-    result.text = text::Utf8ToAnsi(body);
+    result.text = text::Utf8ToText(body);
     reading.blocks.push_back(std::move(result));
   }
   return reading;
