@@ -214,13 +214,15 @@ TransferError ErrorOf(CURLcode code, const Exchange& exchange) {
 
 // The value of the final response's header `name` (lower case), trimmed; empty when it has none.
 std::string HeaderValue(std::string_view block, std::string_view name) {
-  for (const std::string& line : text::Split(block, "\r\n")) {
+  // Byte by byte: a server's header may carry any bytes, and a GBK split would read a line break after a byte of
+  // 0x81 or more as part of a character.
+  for (const std::string_view line : HeaderLines(block)) {
     const std::size_t colon = line.find(':');
-    if (colon == std::string::npos || colon != name.size()) continue;
+    if (colon == std::string_view::npos || colon != name.size()) continue;
     if (text::ToLowerAscii(line.substr(0, colon)) != name) continue;
     const std::size_t start = line.find_first_not_of(" \t", colon + 1);
-    if (start == std::string::npos) return {};
-    return line.substr(start, line.find_last_not_of(" \t") - start + 1);
+    if (start == std::string_view::npos) return {};
+    return std::string(line.substr(start, line.find_last_not_of(" \t") - start + 1));
   }
   return {};
 }

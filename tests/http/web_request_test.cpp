@@ -2,6 +2,7 @@
 // in-out parameter ends up.
 #include "http/web_request.h"
 #include "http/web_request_testing.h"
+#include "support/temp_folder.h"
 #include "support/test_server.h"
 
 #include <arpa/inet.h>
@@ -314,6 +315,13 @@ TEST_F(WebRequestTest, GetTellsPagesFromFailures) {
   EXPECT_EQ(busy.retryAfter, "7");
   EXPECT_EQ(FailureReason(busy), "HTTP 503");
   EXPECT_EQ(Get(Server().HttpUrl("/redirect/3")).body, "hello");  // the final response counts
+
+  // A header value ending in a byte that would start a GBK character hides no line break from the reading.
+  const testsupport::TempFolder site("lekto-headers");
+  site.Write("page.html", "<p>x</p>");
+  site.Write("page.html.headers", "X-Note: \x81\nContent-Type: text/html; charset=big5\n");
+  Server().ServeStatic("/headers/", site.Path().string());
+  EXPECT_EQ(Get(Server().HttpUrl("/headers/page.html")).contentType, "text/html; charset=big5");
 
   TransferLimits limits = TransferLimitsInForce();
   limits.lowSpeedWindowMs = 1000;
