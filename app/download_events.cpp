@@ -8,8 +8,10 @@
 #include "download/book_name.h"
 #include "download/download_manager.h"
 
+#include <QActionGroup>
 #include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <string>
@@ -41,6 +43,7 @@ void MainWindow::StartDownload() {
   // since) and keeps the chapters already written; any other click starts clean.
   DownloadOptions options;
   options.resume = retryBook_ != nullptr && retryBook_ == book_;
+  options.format = bookFormat_;
   switch (downloads_->StartDownload(book_, options)) {
     case DownloadManager::StartResult::kStarted:
       break;
@@ -112,13 +115,33 @@ void MainWindow::MergeByHand() {
   // The typed title names this merge's book only; the list keeps the title it was parsed with.
   const std::string title = NamedBookTitle(ToGbk(dialog.textValue()), LocalTimeNow());
 
-  const MergeResult merged = lekto::MergeByHand(FoldersUnder(baseFolder_), title);
+  const MergeResult merged =
+      lekto::MergeByHand(FoldersUnder(baseFolder_), title, {bookFormat_, ToGbk(edit1_->text()), book_->chapterTitles});
   if (merged.written) {
     ShowBookFile(merged.bookFile);
     ShowTimedMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并完成！"));
   } else {
     ShowLastingMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并失败，无法写入书籍文件！"));
   }
+}
+
+void MainWindow::ChooseBookFormat(const QPoint& at) {
+  QMenu menu(this);
+  QActionGroup group(&menu);
+  const std::pair<BookFormat, QString> choices[] = {
+      {BookFormat::kGbk, QStringLiteral("GBK 文本（默认）")},
+      {BookFormat::kUtf8, QStringLiteral("UTF-8 文本")},
+      {BookFormat::kEpub, QStringLiteral("EPUB 电子书")},
+  };
+  menu.addSection(QStringLiteral("书籍格式"));
+  for (const auto& [format, label] : choices) {
+    QAction* action = menu.addAction(label);
+    action->setCheckable(true);
+    action->setChecked(format == bookFormat_);
+    group.addAction(action);
+    connect(action, &QAction::triggered, this, [this, format = format] { bookFormat_ = format; });
+  }
+  menu.exec(at);
 }
 
 }  // namespace lekto

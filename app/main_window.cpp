@@ -85,6 +85,11 @@ void MainWindow::WireEvents() {
   connect(button9_, &QPushButton::clicked, this, &MainWindow::ReverseChapterOrder);
   connect(button4_, &QPushButton::clicked, this, &MainWindow::StartDownload);
   connect(button10_, &QPushButton::clicked, this, &MainWindow::MergeByHand);
+  for (QPushButton* button : {button4_, button10_}) {
+    button->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(button, &QWidget::customContextMenuRequested, this,
+            [this, button](const QPoint& at) { ChooseBookFormat(button->mapToGlobal(at)); });
+  }
   connect(button2_, &QPushButton::clicked, this, &MainWindow::PreviousChapter);
   connect(button3_, &QPushButton::clicked, this, &MainWindow::NextChapter);
   connect(timer1_, &QTimer::timeout, this, &MainWindow::ProgressTick);

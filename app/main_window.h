@@ -5,6 +5,7 @@
 // controls through WindowControls, also from download workers.
 #include "app/background_job.h"
 #include "app/window_controls.h"
+#include "book/book_format.h"
 #include "chapter/book.h"
 
 #include <QRect>
@@ -48,6 +49,9 @@ class MainWindow final : public QWidget {
   bool DownloadRunning() const { return downloadRunning_; }
   // While a parse or a chapter is being fetched off the window's thread.
   bool Busy() const { return job_ != nullptr; }
+  // The format the next download and merge write (chosen from the menu of "下载" and "合并").
+  BookFormat CurrentBookFormat() const { return bookFormat_; }
+  void SetBookFormat(BookFormat format) { bookFormat_ = format; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,6 +102,8 @@ class MainWindow final : public QWidget {
   void ProgressTick();
   void FinishDownload(const DownloadReport& report);
   void MergeByHand();
+  // The right-click menu of "下载" and "合并": the book's format, without a control of its own in the layout.
+  void ChooseBookFormat(const QPoint& at);
   void ShowBookFile(const std::filesystem::path& bookFile);
 
   // A control's place at the default size, and how it follows a larger window (window_layout.cpp).
@@ -129,6 +135,7 @@ class MainWindow final : public QWidget {
   // The list whose last download left failed chapters: "下载" on this same list retries them.
   std::shared_ptr<const Book> retryBook_;
 
+  BookFormat bookFormat_ = BookFormat::kGbk;
   QLineEdit* edit1_ = nullptr;       // 编辑框1: table-of-contents address
   QPushButton* button1_ = nullptr;   // 按钮1: 目录解析
   QCheckBox* check2_ = nullptr;      // 选择框2: 转码

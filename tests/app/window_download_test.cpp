@@ -166,6 +166,24 @@ class WindowDownloadTest : public WindowTest {
     QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
   }
 
+  // The format chosen from the buttons' menu reaches the download's merge and the merge by hand.
+  void theChosenFormatReachesDownloadAndMerge() {
+    QCOMPARE(window_->CurrentBookFormat(), BookFormat::kGbk);
+    window_->SetBookFormat(BookFormat::kUtf8);
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QCOMPARE(QString::fromStdString(ReadFileBytes(BookFile("青山夜话"))),
+             FromGbkLines(ExpectedBook(window_->CurrentBook().title)));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+    window_->SetBookFormat(BookFormat::kEpub);
+    QString offered;
+    AnswerTitleBox(*window_, QStringLiteral("青山夜话全本"), &offered);
+    ClickButton(*window_, "按钮10");
+    const std::string epub = ReadFileBytes(base_ / "Lekto" / "青山夜话全本.epub");
+    QVERIFY(epub.starts_with("PK"));
+    QVERIFY(epub.find("mimetypeapplication/epub+zip") != std::string::npos);
+  }
+
   void mergeByHandUnderATypedTitle() {
     ClickButton(*window_, "按钮4");
     WaitForDownload();
