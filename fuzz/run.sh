@@ -5,6 +5,7 @@
 # kept under build-fuzz/failed/; copy it into fuzz/regressions/<target>/ (see fuzz/README.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/setup.sh clang libclang-rt-14-dev  # the compiler and its libFuzzer and sanitizer runtimes
 seconds=${LEKTO_FUZZ_SECONDS:-30}
 build=build-fuzz
 targets=(fuzz_text fuzz_regex fuzz_url fuzz_chapter fuzz_toc)
