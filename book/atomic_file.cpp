@@ -24,17 +24,20 @@ AtomicFile::~AtomicFile() {
   }
 }
 
-void AtomicFile::Write(std::string_view bytes) {
-  if (!ok_ || fd_ < 0) return;
+bool WriteAllBytes(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      ok_ = false;
-      return;
+      return false;
     }
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
+  return true;
+}
+
+void AtomicFile::Write(std::string_view bytes) {
+  if (ok_ && fd_ >= 0) ok_ = WriteAllBytes(fd_, bytes);
 }
 
 bool AtomicFile::Commit() {

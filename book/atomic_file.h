@@ -8,6 +8,9 @@
 
 namespace lekto {
 
+// Writes every byte to `fd`, going on after interrupted or partial writes. False (errno set) on a failure.
+bool WriteAllBytes(int fd, std::string_view bytes);
+
 class AtomicFile {
  public:
   explicit AtomicFile(std::filesystem::path target);

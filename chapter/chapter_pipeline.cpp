@@ -1,5 +1,6 @@
 #include "chapter/chapter_pipeline.h"
 
+#include "book/atomic_file.h"
 #include "chapter/body_cleanup.h"
 #include "chapter/body_location.h"
 #include "chapter/page_loop.h"
@@ -43,22 +44,6 @@ std::filesystem::path ChapterFilePath(const std::filesystem::path& tempFolder, i
   return tempFolder / (std::to_string(static_cast<long long>(row) + 1) + ".txt");
 }
 
-namespace {
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-}  // namespace
-
 bool WriteChapterFile(const std::filesystem::path& tempFolder, int row, std::string_view text, std::error_code* error) {
   // The viewer and a worker may write the same chapter at once, and the merge may read it meanwhile: each
   // writer fills a file of its own and renames it over the chapter file, so a reader sees the old file or
@@ -72,7 +57,7 @@ bool WriteChapterFile(const std::filesystem::path& tempFolder, int row, std::str
   if (fd < 0) {
     failure.assign(errno, std::generic_category());
   } else {
-    const bool written = WriteAll(fd, text) && WriteAll(fd, "\r\n");
+    const bool written = WriteAllBytes(fd, text) && WriteAllBytes(fd, "\r\n");
     if (!written) failure.assign(errno, std::generic_category());
     if (::close(fd) != 0 && !failure) failure.assign(errno, std::generic_category());
     if (!failure) std::filesystem::rename(temporary, target, failure);

@@ -1,5 +1,6 @@
 #include "download/download_manager.h"
 
+#include "book/atomic_file.h"
 #include "chapter/chapter_pipeline.h"
 #include "download/controls_snapshot.h"
 #include "download/download_record.h"
@@ -79,18 +80,6 @@ void EmptyChapterFolder(const WorkFolders& folders, const std::vector<bool>& kee
   for (const fs::path& path : doomed) fs::remove_all(path, error);
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 // A download writes into a folder it emptied itself, so its chapter file is normally new: written in place, with
 // no temporary name and no rename (a thousand renames in one folder cost more than the whole parse). A file cut
 // short by a crash is harmless, as only the record's "written" mark, appended after the file is whole, makes a
@@ -106,7 +95,7 @@ bool WriteNewChapterFile(const fs::path& folder, int row, std::string_view text,
   std::string bytes;
   bytes.reserve(text.size() + 2);
   bytes.append(text).append("\r\n");
-  if (!WriteAll(fd, bytes)) error.assign(errno, std::generic_category());
+  if (!WriteAllBytes(fd, bytes)) error.assign(errno, std::generic_category());
   if (::close(fd) != 0 && !error) error.assign(errno, std::generic_category());
   if (error) {
     std::error_code ignored;

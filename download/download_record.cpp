@@ -1,11 +1,11 @@
 #include "download/download_record.h"
 
+#include "book/atomic_file.h"
 #include "text/text_codec.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <fstream>
 #include <iterator>
@@ -120,18 +120,6 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
   }
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 std::string Serialise(const DownloadRecord& record) {
   std::string out(kMagic);
   out += "\n";
@@ -166,27 +154,16 @@ std::string WrittenLine(int row) {
 }  // namespace
 
 bool WriteDownloadRecord(const fs::path& file, const DownloadRecord& record) {
-  static std::atomic<unsigned> serial{0};
-  fs::path temporary = file;
-  temporary += "." + std::to_string(::getpid()) + "." + std::to_string(serial.fetch_add(1)) + ".part";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, Serialise(record)) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  std::error_code error;
-  if (written && closed) fs::rename(temporary, file, error);
-  if (!written || !closed || error) {
-    fs::remove(temporary, error);
-    return false;
-  }
-  return true;
+  AtomicFile out(file);
+  out.Write(Serialise(record));
+  return out.Commit();
 }
 
 bool AppendWrittenMark(const fs::path& file, int row) {
   const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return false;
   // One write of one short line: concurrent appends from several workers never interleave inside a line.
-  const bool written = WriteAll(fd, WrittenLine(row));
+  const bool written = WriteAllBytes(fd, WrittenLine(row));
   return ::close(fd) == 0 && written;
 }
 
@@ -197,7 +174,7 @@ WrittenMarks::~WrittenMarks() {
 }
 
 bool WrittenMarks::Append(int row) const {
-  return fd_ >= 0 && WriteAll(fd_, WrittenLine(row));
+  return fd_ >= 0 && WriteAllBytes(fd_, WrittenLine(row));
 }
 
 std::optional<DownloadRecord> ReadDownloadRecord(const fs::path& file) {
