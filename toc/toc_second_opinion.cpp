@@ -7,10 +7,14 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 #include <unordered_set>
 
 namespace lekto {
 namespace {
+
+// Rows with a chapter marker and one link shape that make a run of chapters on their own.
+constexpr std::size_t kMarkedRun = 3;
 
 bool IsNumeral(char16_t c) {
   static const std::u16string kNumerals =
@@ -112,9 +116,18 @@ std::string LinkShape(std::string_view address) {
 }
 
 void DropMenuRows(Book& book) {
-  const auto [shape, count] = CommonShape(book.chapterLinks);
-  // Without a shape most rows share there is no run of chapters to tell the menus from.
-  if (2 * count <= book.chapterLinks.size()) return;
+  auto [shape, count] = CommonShape(book.chapterLinks);
+  if (2 * count <= book.chapterLinks.size()) {
+    // A short list under a long site menu: the chapters are told by the shape that most rows saying they are
+    // chapters share, when at least kMarkedRun of them do.
+    std::vector<std::string> marked;
+    for (int row = 0; row < book.RowCount(); ++row) {
+      if (HasChapterMarker(book.TitleAt(row))) marked.push_back(book.LinkAt(row));
+    }
+    std::tie(shape, count) = CommonShape(marked);
+    // Without either there is no run of chapters to tell the menus from.
+    if (count < kMarkedRun) return;
+  }
   // A named copy: clang before 16 cannot capture a structured binding.
   const auto& commonShape = shape;
   const auto isMenu = [&](std::size_t row) {

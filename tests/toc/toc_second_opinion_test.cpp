@@ -74,6 +74,20 @@ TEST(DropMenuRows, DropsMenusAtTheEndsOnly) {
   Book mixed = ListOf({{u8"书架", "http://h/a.php"}, {u8"关于", "http://h/b/"}, {u8"第1章", "http://h/c/1.html"}});
   DropMenuRows(mixed);
   EXPECT_EQ(mixed.RowCount(), 3);
+
+  // A new serial under a longer site menu: three marked rows of one shape are the run.
+  Book young = ListOf({{u8"首页", "http://h/"},
+                       {u8"玄幻", "http://h/sort/1/"},
+                       {u8"仙侠", "http://h/sort/2/"},
+                       {u8"排行榜", "http://h/top/"},
+                       {u8"第1章 灯火", "http://h/s/1.html"},
+                       {u8"第2章 野", "http://h/s/2.html"},
+                       {u8"第3章 晚钟", "http://h/s/3.html"},
+                       {u8"关于", "http://h/about/"}});
+  DropMenuRows(young);
+  ASSERT_EQ(young.RowCount(), 3);
+  EXPECT_EQ(young.chapterLinks.front(), "http://h/s/1.html");
+  EXPECT_EQ(young.chapterLinks.back(), "http://h/s/3.html");
 }
 
 TEST(TocRowsFailed, AsksForTheRunOnlyWhenMostRowsAreNoChapters) {
