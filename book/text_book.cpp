@@ -5,10 +5,14 @@
 
 namespace lekto {
 
-std::string GbkBookText(const BookContent& book) {
+std::string GbkBookText(const BookContent& book, std::vector<std::uint64_t>* chapterBytes) {
   std::string out = text::DropKeptCharacters(book.title);
   out += "\r\n";
-  for (const BookChapter& chapter : book.chapters) out += text::DropKeptCharacters(chapter.text);
+  for (const BookChapter& chapter : book.chapters) {
+    const std::size_t start = out.size();
+    out += text::DropKeptCharacters(chapter.text);
+    if (chapterBytes) chapterBytes->push_back(out.size() - start);
+  }
   return out;
 }
 
@@ -23,10 +27,14 @@ std::string ToUtf8Lines(const std::string& text) {
   return out;
 }
 
-std::string Utf8BookText(const BookContent& book) {
+std::string Utf8BookText(const BookContent& book, std::vector<std::uint64_t>* chapterBytes) {
   std::string out = ToUtf8Lines(book.title);
   out += '\n';
-  for (const BookChapter& chapter : book.chapters) out += ToUtf8Lines(chapter.text);
+  for (const BookChapter& chapter : book.chapters) {
+    const std::size_t start = out.size();
+    out += ToUtf8Lines(chapter.text);
+    if (chapterBytes) chapterBytes->push_back(out.size() - start);
+  }
   return out;
 }
 

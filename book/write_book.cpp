@@ -33,23 +33,29 @@ std::string BookFileName(std::string_view bookTitle, BookFormat format) {
   return name + std::string(suffix);
 }
 
-std::string BookBytes(BookFormat format, const BookContent& book) {
+std::string BookBytes(BookFormat format, const BookContent& book, std::vector<std::uint64_t>* chapterBytes) {
   switch (format) {
     case BookFormat::kUtf8:
-      return Utf8BookText(book);
+      return Utf8BookText(book, chapterBytes);
     case BookFormat::kEpub:
       return EpubBookBytes(book, EpubTimestampNow());
     case BookFormat::kGbk:
       break;
   }
-  return GbkBookText(book);
+  return GbkBookText(book, chapterBytes);
 }
 
 WrittenBook WriteBook(const std::filesystem::path& folder, BookFormat format, const BookContent& book) {
-  AtomicFile file(folder / BookFileName(book.title, format));
-  WrittenBook result{file.Target()};
-  const std::string bytes = BookBytes(format, book);
+  return WriteBookFile(folder / BookFileName(book.title, format), format, book);
+}
+
+WrittenBook WriteBookFile(const std::filesystem::path& target, BookFormat format, const BookContent& book) {
+  AtomicFile file(target);
+  WrittenBook result{file.Target(), false, {}};
+  const std::string bytes = BookBytes(format, book, &result.layout.chapterBytes);
   if (bytes.empty()) return result;  // an archive that could not be built; text books always have a title line
+  result.layout.bytes = bytes.size();
+  result.layout.hash = BookHash(bytes);
   file.Write(bytes);
   result.written = file.Commit();
   return result;

@@ -1,12 +1,15 @@
 #pragma once
 // Writing a book file in the chosen format, atomically (book/atomic_file.h): the old book stays untouched until
 // the new one is whole.
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "book/book_content.h"
 #include "book/book_format.h"
+#include "book/book_layout.h"
 
 namespace lekto {
 
@@ -19,12 +22,15 @@ std::string BookFileName(std::string_view bookTitle, BookFormat format = BookFor
 struct WrittenBook {
   std::filesystem::path file;  // where the book was (or would have been) written
   bool written = false;        // false: the book could not be written; an old one stays untouched
+  BookLayout layout;           // of the file written, for reading its chapters back
 };
 
 // Writes `book` into `folder` under BookFileName(book.title, format).
 WrittenBook WriteBook(const std::filesystem::path& folder, BookFormat format, const BookContent& book);
+// Writes `book` as the file `file`, whatever its name (a book the reader renamed, updated in place).
+WrittenBook WriteBookFile(const std::filesystem::path& file, BookFormat format, const BookContent& book);
 
-// The bytes of the book file in `format`.
-std::string BookBytes(BookFormat format, const BookContent& book);
+// The bytes of the book file in `format`; `chapterBytes`, when given, receives each chapter's size in a text book.
+std::string BookBytes(BookFormat format, const BookContent& book, std::vector<std::uint64_t>* chapterBytes = nullptr);
 
 }  // namespace lekto

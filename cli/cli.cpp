@@ -20,15 +20,15 @@ void PrintHelp(std::ostream& out) {
     out << "  " << command.synopsis << "\n      " << command.summary << "\n";
   }
   out << "\n"
-         "options, before or after the arguments:\n"
+         "options, before or after the arguments (update takes the book's own switches and filters):\n"
          "  --transcode        switch on 转码 (transcoding)\n"
          "  --preprocess       switch on 预处理 (page pre-processing)\n"
          "  --filter PATTERN   a filter rule; repeatable, one rule each, all of them enabled (启用)\n"
          "  --help             show this text\n"
          "  --version          print the version\n"
          "\n"
-         "exit status: 0 success, 1 nothing found, 2 bad usage, 3 download: some chapters failed (listed),\n"
-         "             130 download interrupted by Ctrl-C\n";
+         "exit status: 0 success, 1 nothing found, 2 bad usage, 3 download/update: some chapters failed\n"
+         "             (listed), 130 download/update interrupted by Ctrl-C\n";
 }
 
 int GeneralUsageError(std::ostream& err, std::string_view message) {

@@ -48,6 +48,7 @@ struct Command {
   int (*run)(const CommandContext&);
   std::vector<std::string_view> valueOptions = {};  // options of this command alone that take a value
   std::vector<std::string_view> flagOptions = {};   // options of this command alone that take no value
+  bool takesSwitches = true;  // reads --transcode, --preprocess and --filter (update takes its book's own)
 };
 
 // Every command, in the order the help text lists them.
@@ -56,6 +57,7 @@ const std::vector<Command>& Commands();
 int RunTocCommand(const CommandContext& context);
 int RunShowCommand(const CommandContext& context);
 int RunDownloadCommand(const CommandContext& context);
+int RunUpdateCommand(const CommandContext& context);
 
 // Helpers the commands share (command_support.cpp).
 

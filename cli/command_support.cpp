@@ -17,8 +17,7 @@ std::optional<std::string> CommandContext::Value(std::string_view option) const 
 int UsageError(const CommandContext& context, std::string_view message) {
   context.err << "lekto-cli: " << message << "\n"
               << "usage: lekto-cli " << context.command.synopsis
-              << " [--transcode] [--preprocess] [--filter PATTERN]..."
-              << "\n";
+              << (context.command.takesSwitches ? " [--transcode] [--preprocess] [--filter PATTERN]..." : "") << "\n";
   return kExitUsage;
 }
 

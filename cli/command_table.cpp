@@ -17,6 +17,15 @@ const std::vector<Command>& Commands() {
        RunDownloadCommand,
        {"--dir", "--only", "--jobs", "--delay", "--format"},
        {"--reverse", "--resume"}},
+      {"update",
+       "update BOOK [--jobs N] [--delay MS]",
+       "add to BOOK (a book written by download, or its BOOK.lekto record) the chapters its table of contents\n"
+       "      lists now and the book lacks, with the switches and filters it was downloaded with; chapters the\n"
+       "      site no longer lists stay in the book",
+       RunUpdateCommand,
+       {"--jobs", "--delay"},
+       {},
+       false},
   };
   return commands;
 }

@@ -53,7 +53,7 @@ MergeResult Merge(const WorkFolders& folders, std::string_view bookTitle, const 
         {row < options.chapterTitles.size() ? options.chapterTitles[row] : std::string(), ReadWholeFile(file)});
   }
   const WrittenBook written = WriteBook(folders.work, options.format, book);
-  return {written.file, written.written, static_cast<int>(book.chapters.size())};
+  return {written.file, written.written, static_cast<int>(book.chapters.size()), written.layout};
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ struct MergeResult {
   std::filesystem::path bookFile;  // where the book was (or would have been) written
   bool written = false;            // false: the book file could not be written; an old one stays untouched
   int chapters = 0;                // chapter files appended
+  BookLayout layout;               // of the book written, for the record
 };
 
 // How a merge writes its book, beyond the title.

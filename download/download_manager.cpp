@@ -122,9 +122,12 @@ ChapterFailure FailureOf(const http::Response& response) {
 }
 
 DownloadRecord MakeRecord(const Book& book, const Controls& controls, const std::vector<bool>& written,
-                          BookFormat format) {
+                          const DownloadOptions& options, const BookLayout& layout = {}) {
   DownloadRecord record;
-  record.format = BookFormatName(format);
+  record.format = BookFormatName(options.format);
+  record.reversed = options.reversedList;
+  record.bookBytes = layout.bytes;
+  record.bookHash = layout.hash;
   record.address = controls.Address();
   record.bookTitle = book.title;
   record.transcode = controls.Transcode();
@@ -132,8 +135,12 @@ DownloadRecord MakeRecord(const Book& book, const Controls& controls, const std:
   record.filtersEnabled = controls.FiltersEnabled();
   record.filterRules = controls.FilterRules();
   record.chapters.reserve(static_cast<std::size_t>(book.RowCount()));
+  std::size_t nextSize = 0;  // the layout lists the sizes of the written chapters alone
   for (int row = 0; row < book.RowCount(); ++row) {
-    record.chapters.push_back({book.TitleAt(row), book.LinkAt(row), written[static_cast<std::size_t>(row)]});
+    const bool isWritten = written[static_cast<std::size_t>(row)];
+    const std::uint64_t bytes =
+        isWritten && nextSize < layout.chapterBytes.size() ? layout.chapterBytes[nextSize++] : 0;
+    record.chapters.push_back({book.TitleAt(row), book.LinkAt(row), isWritten, bytes});
   }
   return record;
 }
@@ -240,7 +247,7 @@ DownloadManager::StartResult DownloadManager::StartDownload(std::shared_ptr<cons
                              : std::vector<bool>(static_cast<std::size_t>(run->book->RowCount()), false);
   EmptyChapterFolder(folders_, run->keep);
   run->recordFile = TempRecordPath(folders_);
-  WriteDownloadRecord(run->recordFile, MakeRecord(*run->book, *run->controls, run->keep, run->options.format));
+  WriteDownloadRecord(run->recordFile, MakeRecord(*run->book, *run->controls, run->keep, run->options));
   run->marks = std::make_unique<WrittenMarks>(run->recordFile);
 
   const int rows = run->book->RowCount();
@@ -405,7 +412,7 @@ void DownloadManager::Finish(Run& run) {
     if (outcome == ChapterOutcome::kKept) ++report.kept;
   }
   // A download that wrote nothing does not replace an existing book with a title line alone.
-  if (!report.cancelled && report.written > 0) {
+  if (!report.cancelled && report.written > 0 && run.options.merge) {
     downloadStarted_ = false;
     std::vector<bool> inBook(static_cast<std::size_t>(rows), false);
     std::error_code error;
@@ -421,7 +428,7 @@ void DownloadManager::Finish(Run& run) {
       report.merged = true;
       if (report.merge.written) {
         WriteDownloadRecord(BookRecordPath(report.merge.bookFile),
-                            MakeRecord(*run.book, *run.controls, inBook, run.options.format));
+                            MakeRecord(*run.book, *run.controls, inBook, run.options, report.merge.layout));
       }
     } catch (...) {
     }

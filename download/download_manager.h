@@ -67,6 +67,8 @@ struct DownloadOptions {
   bool resume = false;  // keep the chapter files of an earlier run of the same book; fetch only the rest
   RetryPolicy retry;    // how often and after what wait a failed request is tried again
   BookFormat format = BookFormat::kGbk;  // of the book the merge writes
+  bool merge = true;          // false: the chapter files are left for the caller (an update assembles its book)
+  bool reversedList = false;  // the book's rows are the list's in reverse order: said in the record
 };
 
 struct DownloadReport {
@@ -78,7 +80,7 @@ struct DownloadReport {
   int kept = 0;                          // of `written`, kept from an earlier run
   bool cancelled = false;                // stopped by Cancel() or by a write error
   bool writeError = false;               // a chapter file could not be written: the download stopped
-  bool merged = false;  // false when cancelled, or when no chapter file was written (an old book stays)
+  bool merged = false;  // false when cancelled, when no chapter file was written (an old book stays), or not asked
   MergeResult merge;    // meaningful when `merged`
 
   std::vector<int> FailedRows() const;  // 0-based rows that were ticked but gave no chapter file

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -136,15 +137,26 @@ std::string Serialise(const DownloadRecord& record) {
   field("filters", record.filtersEnabled ? "1" : "0");
   field("rules", Escape(record.filterRules));
   field("format", Escape(record.format));
+  if (record.reversed) field("reversed", "1");
+  if (!record.bookHash.empty()) field("book", std::to_string(record.bookBytes) + "\t" + Escape(record.bookHash));
   for (const RecordedChapter& chapter : record.chapters) {
     out += "chapter\t";
     out += chapter.written ? "1\t" : "0\t";
     out += Escape(chapter.title);
     out += '\t';
     out += Escape(chapter.link);
+    out += '\t';
+    out += std::to_string(chapter.bytes);
     out += '\n';
   }
   return out;
+}
+
+// A count written by Serialise; 0 for anything else.
+std::uint64_t ParseCount(std::string_view text) {
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() ? value : 0;
 }
 
 std::string WrittenLine(int row) {
@@ -190,7 +202,8 @@ std::optional<DownloadRecord> ReadDownloadRecord(const fs::path& file) {
     const std::vector<std::string_view> fields = SplitTabs(line);
     const std::string_view key = fields[0];
     if (key == "chapter" && fields.size() >= 4) {
-      record.chapters.push_back({Unescape(fields[2]), Unescape(fields[3]), fields[1] == "1"});
+      record.chapters.push_back(
+          {Unescape(fields[2]), Unescape(fields[3]), fields[1] == "1", fields.size() >= 5 ? ParseCount(fields[4]) : 0});
       continue;
     }
     if (fields.size() < 2) continue;
@@ -216,6 +229,11 @@ std::optional<DownloadRecord> ReadDownloadRecord(const fs::path& file) {
       record.filterRules = Unescape(value);
     } else if (key == "format") {
       record.format = Unescape(value);
+    } else if (key == "reversed") {
+      record.reversed = value == "1";
+    } else if (key == "book" && fields.size() >= 3) {
+      record.bookBytes = ParseCount(value);
+      record.bookHash = Unescape(fields[2]);
     }
   }
   return record;
@@ -227,8 +245,16 @@ fs::path TempRecordPath(const WorkFolders& folders) {
 
 fs::path BookRecordPath(const fs::path& bookFile) {
   fs::path record = bookFile;
-  record.replace_extension(".lekto");
+  record += ".lekto";
   return record;
+}
+
+BookLayout LayoutOf(const DownloadRecord& record) {
+  BookLayout layout{record.bookBytes, record.bookHash, {}};
+  for (const RecordedChapter& chapter : record.chapters) {
+    if (chapter.written) layout.chapterBytes.push_back(chapter.bytes);
+  }
+  return layout;
 }
 
 }  // namespace lekto

@@ -10,7 +10,10 @@
 //   transcode<TAB>0            (also preprocess, filters: 0 or 1)
 //   rules<TAB>广告\r\n.*?推荐     (the filter-rule box, escaped)
 //   format<TAB>gbk
-//   chapter<TAB>1<TAB>第1章<TAB>http://example.com/book/1.html    (written 1 or 0, title, link; one per row)
+//   reversed<TAB>1             (the rows were taken in reverse list order; absent otherwise)
+//   book<TAB>123456<TAB>0123456789abcdef    (beside a book: the book file's size and BookHash)
+//   chapter<TAB>1<TAB>第1章<TAB>http://example.com/book/1.html<TAB>5120
+//                              (written 1 or 0, title, link, bytes in a text book; one per row, in book order)
 //
 //   written<TAB>7              (appended while a download runs: row 7 (1-based) has its chapter file now)
 //
@@ -23,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "book/book_layout.h"
 #include "download/work_folders.h"
 
 namespace lekto {
@@ -31,6 +35,7 @@ struct RecordedChapter {
   std::string title;  // GBK
   std::string link;   // absolute address
   bool written = false;
+  std::uint64_t bytes = 0;  // what the chapter takes in a text book; 0 when not written or not known
 };
 
 struct DownloadRecord {
@@ -39,10 +44,16 @@ struct DownloadRecord {
   bool transcode = false;
   bool preprocess = false;
   bool filtersEnabled = false;
-  std::string filterRules;                // lines joined by CR LF (GBK)
-  std::string format = "gbk";             // output format of the book
-  std::vector<RecordedChapter> chapters;  // one per row, in row order
+  std::string filterRules;      // lines joined by CR LF (GBK)
+  std::string format = "gbk";   // output format of the book
+  bool reversed = false;        // the rows are the list's in reverse order
+  std::uint64_t bookBytes = 0;  // the book file's size and BookHash; empty hash when not known
+  std::string bookHash;
+  std::vector<RecordedChapter> chapters;  // one per row, in row order (beside a book: in book order)
 };
+
+// Where the written chapters lie in the book the record describes (book/book_layout.h).
+BookLayout LayoutOf(const DownloadRecord& record);
 
 // Writes the record to `file` atomically: a temporary file beside it, renamed over it once complete. False, with
 // any earlier record left as it was, when it could not be written.
@@ -71,7 +82,8 @@ std::optional<DownloadRecord> ReadDownloadRecord(const std::filesystem::path& fi
 
 // The record of the download whose chapter files the temp folder holds.
 std::filesystem::path TempRecordPath(const WorkFolders& folders);
-// The record kept beside a book file: the book's path with its extension replaced by ".lekto".
+// The record kept beside a book file: the book's path with ".lekto" added ("书名.txt.lekto"), so that a text
+// book and an EPUB of the same title each keep their own.
 std::filesystem::path BookRecordPath(const std::filesystem::path& bookFile);
 
 }  // namespace lekto

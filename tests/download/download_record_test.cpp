@@ -31,8 +31,11 @@ TEST(DownloadRecordTest, TextsSurviveTheRoundTripAndTheFileReadsAsText) {
   record.filtersEnabled = true;
   record.filterRules = Gbk(u8"广告\t.*?\r\n(本章完)");
   record.format = "epub";
+  record.reversed = true;
+  record.bookBytes = 5120;
+  record.bookHash = "00ff00ff00ff00ff";
   // The second title holds bytes that are no GBK character: they must come back unchanged all the same.
-  record.chapters = {{Gbk(u8"第1章 开始"), "http://127.0.0.1/book/1.html", true},
+  record.chapters = {{Gbk(u8"第1章 开始"), "http://127.0.0.1/book/1.html", true, 4321},
                      {std::string("\x81\x20\xFF", 3) + Gbk(u8"章"), "http://127.0.0.1/book/2.html?a=1\tb", false}};
   ASSERT_TRUE(WriteDownloadRecord(file, record));
 
@@ -45,8 +48,10 @@ TEST(DownloadRecordTest, TextsSurviveTheRoundTripAndTheFileReadsAsText) {
             "filters\t1\n"
             "rules\t广告\\t.*?\\r\\n(本章完)\n"
             "format\tepub\n"
-            "chapter\t1\t第1章 开始\thttp://127.0.0.1/book/1.html\n"
-            "chapter\t0\t\\x81 \\xFF\\xD5\\xC2\thttp://127.0.0.1/book/2.html?a=1\\tb\n");
+            "reversed\t1\n"
+            "book\t5120\t00ff00ff00ff00ff\n"
+            "chapter\t1\t第1章 开始\thttp://127.0.0.1/book/1.html\t4321\n"
+            "chapter\t0\t\\x81 \\xFF\\xD5\\xC2\thttp://127.0.0.1/book/2.html?a=1\\tb\t0\n");
 
   const std::optional<DownloadRecord> read = ReadDownloadRecord(file);
   ASSERT_TRUE(read);
@@ -57,7 +62,12 @@ TEST(DownloadRecordTest, TextsSurviveTheRoundTripAndTheFileReadsAsText) {
   EXPECT_TRUE(read->filtersEnabled);
   EXPECT_EQ(read->filterRules, record.filterRules);
   EXPECT_EQ(read->format, "epub");
+  EXPECT_TRUE(read->reversed);
+  EXPECT_EQ(read->bookBytes, 5120u);
+  EXPECT_EQ(read->bookHash, "00ff00ff00ff00ff");
   ASSERT_EQ(read->chapters.size(), 2u);
+  EXPECT_EQ(read->chapters[0].bytes, 4321u);
+  EXPECT_EQ(LayoutOf(*read).chapterBytes, std::vector<std::uint64_t>{4321});
   for (std::size_t i = 0; i < 2; ++i) {
     EXPECT_EQ(read->chapters[i].title, record.chapters[i].title) << i;
     EXPECT_EQ(read->chapters[i].link, record.chapters[i].link) << i;
@@ -98,7 +108,7 @@ TEST(DownloadRecordTest, TextsSurviveTheRoundTripAndTheFileReadsAsText) {
   EXPECT_FALSE(ReadDownloadRecord(file));
   EXPECT_FALSE(ReadDownloadRecord(scratch.Path() / "missing.lekto"));
   EXPECT_FALSE(WriteDownloadRecord(scratch.Path() / "no-such-folder" / "book.lekto", record));
-  EXPECT_EQ(BookRecordPath(scratch.Path() / "a.b.txt"), scratch.Path() / "a.b.lekto");
+  EXPECT_EQ(BookRecordPath(scratch.Path() / "a.b.txt"), scratch.Path() / "a.b.txt.lekto");
 }
 
 }  // namespace

@@ -58,7 +58,8 @@ class TestServer {
   // WebRequest trusts it after lekto::http::TrustCertificateForTests(TestServer::CertificatePath()).
   static const std::string& CertificatePath();
 
-  // Serves the files under `folder` byte for byte at `urlPrefix` (e.g. "/site/").
+  // Serves the files under `folder` byte for byte at `urlPrefix` (e.g. "/site/"), in place of any folder served
+  // there before.
   void ServeStatic(std::string_view urlPrefix, const std::string& folder);
   // The next `times` answers for exactly `path` (every one when -1) go wrong as `kind` says, then the path is
   // served as usual again: "status=N" (an error page full of Chinese text), "retry-after=S" (429 with that

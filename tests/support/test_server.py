@@ -322,7 +322,9 @@ def max_concurrent(prefix):
 
 
 def add_static_root(prefix, folder):
+    """Serves `folder` at `prefix`, in place of what the prefix served before (a site that changed)."""
     with State.lock:
+        State.static_roots = [root for root in State.static_roots if root[0] != prefix]
         State.static_roots.append((prefix, folder))
         State.static_roots.sort(key=lambda item: len(item[0]), reverse=True)
 

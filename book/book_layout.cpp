@@ -1,0 +1,143 @@
+#include "book/book_layout.h"
+
+#include "text/gbk_text.h"
+#include "text/text_codec.h"
+
+#include <zip.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <numeric>
+
+namespace lekto {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<std::string> ReadWholeFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+// The inverse of the EPUB writer's escaping.
+std::string Unescape(std::string_view text) {
+  static constexpr std::pair<std::string_view, char> kEntities[] = {
+      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}};
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bool replaced = false;
+    if (text[i] == '&') {
+      for (const auto& [entity, c] : kEntities) {
+        if (text.substr(i).starts_with(entity)) {
+          out += c;
+          i += entity.size() - 1;
+          replaced = true;
+          break;
+        }
+      }
+    }
+    if (!replaced) out += text[i];
+  }
+  return out;
+}
+
+// The text between the first `open` at or after `from` and the next `close`; `from` moves past `close`.
+std::optional<std::string_view> Between(std::string_view text, std::string_view open, std::string_view close,
+                                        std::size_t& from) {
+  const std::size_t start = text.find(open, from);
+  if (start == std::string_view::npos) return std::nullopt;
+  const std::size_t end = text.find(close, start + open.size());
+  if (end == std::string_view::npos) return std::nullopt;
+  from = end + close.size();
+  return text.substr(start + open.size(), end - start - open.size());
+}
+
+// A chapter document as the EPUB writer makes it: the heading, then one paragraph per line. The text given back
+// starts with the heading line, which the writer leaves out again as the line the chapter title already says.
+std::optional<std::string> ChapterFromDocument(std::string_view document) {
+  std::size_t at = 0;
+  const std::optional<std::string_view> heading = Between(document, "<h2>", "</h2>", at);
+  if (!heading) return std::nullopt;
+  std::string utf8 = Unescape(*heading) + "\r\n";
+  while (const std::optional<std::string_view> paragraph = Between(document, "<p>", "</p>", at)) {
+    utf8 += Unescape(*paragraph) + "\r\n";
+  }
+  return text::Utf8ToText(utf8);
+}
+
+struct ArchiveClose {
+  void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+
+std::optional<std::vector<std::string>> EpubChapters(const std::string& bytes, std::size_t chapters) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+  std::unique_ptr<zip_t, ArchiveClose> archive(source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr);
+  zip_error_fini(&error);
+  if (!archive) {
+    if (source) zip_source_free(source);
+    return std::nullopt;
+  }
+  std::vector<std::string> texts;
+  for (std::size_t number = 1; number <= chapters; ++number) {
+    char name[64];
+    std::snprintf(name, sizeof name, "OEBPS/chapter-%04zu.xhtml", number);
+    zip_stat_t stat;
+    if (zip_stat(archive.get(), name, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) return std::nullopt;
+    zip_file_t* file = zip_fopen(archive.get(), name, 0);
+    if (file == nullptr) return std::nullopt;
+    std::string document(stat.size, '\0');
+    const zip_int64_t read = zip_fread(file, document.data(), document.size());
+    zip_fclose(file);
+    if (read != static_cast<zip_int64_t>(document.size())) return std::nullopt;
+    std::optional<std::string> text = ChapterFromDocument(document);
+    if (!text) return std::nullopt;
+    texts.push_back(std::move(*text));
+  }
+  return texts;
+}
+
+// A UTF-8 text book's chapter back in the working text: its LF line ends as CR LF again.
+std::string FromUtf8Lines(std::string_view utf8) {
+  return text::ReplaceAll(text::Utf8ToText(utf8), "\n", "\r\n");
+}
+
+}  // namespace
+
+std::string BookHash(std::string_view bytes) {
+  std::uint64_t hash = 0xCBF29CE484222325ull;
+  for (char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+std::optional<std::vector<std::string>> ReadBookChapters(const fs::path& file, BookFormat format,
+                                                         const BookLayout& layout, std::size_t chapters) {
+  const std::optional<std::string> bytes = ReadWholeFile(file);
+  if (!bytes || bytes->size() != layout.bytes || BookHash(*bytes) != layout.hash) return std::nullopt;
+  if (format == BookFormat::kEpub) return EpubChapters(*bytes, chapters);
+
+  if (layout.chapterBytes.size() != chapters) return std::nullopt;
+  const std::uint64_t body = std::accumulate(layout.chapterBytes.begin(), layout.chapterBytes.end(), std::uint64_t{0});
+  if (body > bytes->size()) return std::nullopt;
+  // The title line comes first; the chapters follow it back to back up to the end of the file.
+  std::size_t at = bytes->size() - body;
+  std::vector<std::string> texts;
+  for (const std::uint64_t size : layout.chapterBytes) {
+    const std::string_view chapter = std::string_view(*bytes).substr(at, size);
+    texts.push_back(format == BookFormat::kUtf8 ? FromUtf8Lines(chapter) : std::string(chapter));
+    at += size;
+  }
+  return texts;
+}
+
+}  // namespace lekto

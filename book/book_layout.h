@@ -1,0 +1,33 @@
+#pragma once
+// Reading a written book back into its chapters, so that an update can write the book again with its new
+// chapters without fetching the old ones. The download record keeps the BookLayout of the book it describes: the
+// file's size and hash tell whether the file is still the one written (a book the reader edited or replaced is
+// refused, never cut at the wrong places), and a text book's chapter sizes say where each chapter lies. An
+// EPUB's chapters are its chapter documents, read back from their heading and paragraphs.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "book/book_format.h"
+
+namespace lekto {
+
+struct BookLayout {
+  std::uint64_t bytes = 0;
+  std::string hash;                         // BookHash of the file's bytes; empty when not known
+  std::vector<std::uint64_t> chapterBytes;  // text formats: the bytes each chapter takes, in book order
+};
+
+// The 64-bit FNV-1a hash of `bytes` as 16 hex digits: tells a changed file from the one written.
+std::string BookHash(std::string_view bytes);
+
+// The `chapters` chapter texts of the book file, in book order, in the working text (GBK, CR LF), such that a
+// writer of `format` given the same titles writes them as they stand in the file. std::nullopt when the file is
+// missing or unreadable, is not the file `layout` describes, or does not hold that many chapters.
+std::optional<std::vector<std::string>> ReadBookChapters(const std::filesystem::path& file, BookFormat format,
+                                                         const BookLayout& layout, std::size_t chapters);
+
+}  // namespace lekto

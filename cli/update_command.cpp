@@ -1,0 +1,128 @@
+// `lekto-cli update BOOK`: adds to a book the chapters published since it was written. The record beside the book
+// says where its table of contents is and with which switches and filters it was read; only the rows whose links
+// the book lacks are fetched, and the book is written again in place (download/book_update.h).
+#include "cli/cli_controls.h"
+#include "cli/command.h"
+#include "cli/download_session.h"
+#include "download/book_update.h"
+#include "download/download_manager.h"
+#include "download/work_folders.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lekto::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void TellWhyNot(const CommandContext& context, const fs::path& path, OpenProblem problem) {
+  switch (problem) {
+    case OpenProblem::kNoRecord:
+      context.err << "lekto-cli: " << path.string()
+                  << " has no download record beside it (BOOK.lekto); only books written by download can be updated\n";
+      break;
+    case OpenProblem::kNoBook:
+      context.err << "lekto-cli: the book file of the record " << path.string() << " is missing\n";
+      break;
+    case OpenProblem::kBookChanged:
+      context.err << "lekto-cli: " << path.string()
+                  << " is not the book its record describes (changed since it was written); download it again\n";
+      break;
+    case OpenProblem::kNone:
+      break;
+  }
+}
+
+}  // namespace
+
+int RunUpdateCommand(const CommandContext& context) {
+  if (context.args.size() != 1) return UsageError(context, "update takes a book file or its .lekto record");
+  if (context.options.transcode || context.options.preprocess || !context.options.filters.empty()) {
+    return UsageError(context, "update reads the book with the switches and filters recorded with it");
+  }
+  DownloadOptions options;
+  if (!ReadPacingOptions(context, options)) return kExitUsage;
+
+  std::error_code noCurrentFolder;
+  const fs::path path = fs::absolute(context.args[0], noCurrentFolder).lexically_normal();
+  OpenProblem problem = OpenProblem::kNone;
+  std::optional<RecordedBook> old = OpenRecordedBook(path, problem);
+  if (!old) {
+    TellWhyNot(context, path, problem);
+    return kExitNothingFound;
+  }
+
+  CliControls controls(old->record);
+  std::optional<Book> toc = LoadBook(context, controls);
+  if (!toc) return kExitUsage;
+  if (toc->RowCount() == 0) {
+    context.err << "lekto-cli: no chapter links found at " << ToTerminalCell(old->record.address)
+                << "; the book is left as it is\n";
+    return kExitNothingFound;
+  }
+  MatchRecordedOrder(*old, *toc);
+  const std::vector<int> rows = RowsToFetch(*old, *toc);
+  if (rows.empty()) {
+    context.out << old->bookFile.string() << "\n";
+    context.err << "lekto-cli: no new chapters; the book is left as it is\n";
+    return kExitOk;
+  }
+
+  controls.CheckOnly(rows);
+  options.format = old->format;
+  options.merge = false;
+  options.reversedList = old->record.reversed;
+  toc->title = old->record.bookTitle;
+  const auto snapshot = std::make_shared<const Book>(std::move(*toc));
+  // The chapter folder a download into the book's folder would use.
+  const WorkFolders folders = FoldersAt(old->bookFile.parent_path());
+  const SessionOutcome session =
+      RunDownloadSession(context, controls, folders, snapshot, options, static_cast<int>(rows.size()));
+  if (!session.started) return kExitNothingFound;
+  const DownloadReport& report = session.report;
+  if (session.interrupted) {
+    context.err << "lekto-cli: interrupted; the book is left as it is\n";
+    return kExitInterrupted;
+  }
+  for (int row : report.FailedRows()) {
+    context.err << "lekto-cli: chapter " << row + 1 << " " << ToTerminalCell(snapshot->chapterTitles[row])
+                << " failed: " << DescribeFailure(report.failures[row]) << "\n";
+  }
+  if (report.writeError) {
+    context.err << "lekto-cli: a chapter file could not be written in " << folders.temp.string()
+                << "; update stopped, the book is left as it is\n";
+    return kExitNothingFound;
+  }
+  if (report.written == 0) {
+    context.err << "lekto-cli: no new chapter could be downloaded; the book is left as it is\n";
+    return kExitNothingFound;
+  }
+
+  std::vector<bool> fetched(static_cast<std::size_t>(snapshot->RowCount()), false);
+  for (int row : rows) fetched[row] = report.outcomes[row] == ChapterOutcome::kWritten;
+  UpdatedBook updated = ComposeUpdatedBook(*old, *snapshot, fetched, folders.temp);
+  const UpdateWrite written = WriteUpdatedBook(*old, updated);
+  if (!written.bookWritten) {
+    context.err << "lekto-cli: the book file " << old->bookFile.string()
+                << " could not be written; it is left as it was\n";
+    return kExitNothingFound;
+  }
+  if (!written.recordWritten) {
+    context.err << "lekto-cli: the record beside the book could not be written; the next update will refuse the book\n";
+  }
+  context.out << old->bookFile.string() << "\n";
+  context.err << "lekto-cli: " << updated.added << " new chapters added";
+  if (updated.vanished > 0) context.err << "; " << updated.vanished << " chapters the site no longer lists are kept";
+  context.err << "\n";
+  if (report.written == report.ticked) return kExitOk;
+  context.err << "lekto-cli: " << report.ticked - report.written << " of " << report.ticked
+              << " new chapters failed; run update again to retry them\n";
+  return kExitSomeMissing;
+}
+
+}  // namespace lekto::cli

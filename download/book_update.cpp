@@ -1,0 +1,154 @@
+#include "download/book_update.h"
+
+#include "book/book_layout.h"
+#include "book/write_book.h"
+#include "chapter/chapter_pipeline.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace lekto {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kRecordSuffix = ".lekto";
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The links of the book's written chapters, each with its first chapter's index in the record.
+std::unordered_map<std::string, std::size_t> HeldLinks(const DownloadRecord& record) {
+  std::unordered_map<std::string, std::size_t> held;
+  for (std::size_t i = 0; i < record.chapters.size(); ++i) {
+    if (record.chapters[i].written) held.emplace(record.chapters[i].link, i);
+  }
+  return held;
+}
+
+}  // namespace
+
+std::optional<RecordedBook> OpenRecordedBook(const fs::path& path, OpenProblem& problem) {
+  RecordedBook book;
+  fs::path recordFile = path;
+  if (path.native().ends_with(kRecordSuffix)) {
+    book.bookFile = path.native().substr(0, path.native().size() - kRecordSuffix.size());
+  } else {
+    book.bookFile = path;
+    recordFile = BookRecordPath(path);
+  }
+  std::optional<DownloadRecord> record = ReadDownloadRecord(recordFile);
+  const std::optional<BookFormat> format = record ? ParseBookFormat(record->format) : std::nullopt;
+  if (!record || !format) {
+    problem = OpenProblem::kNoRecord;
+    return std::nullopt;
+  }
+  std::error_code error;
+  if (!fs::is_regular_file(book.bookFile, error)) {
+    problem = OpenProblem::kNoBook;
+    return std::nullopt;
+  }
+  const auto written = static_cast<std::size_t>(
+      std::count_if(record->chapters.begin(), record->chapters.end(), [](const auto& c) { return c.written; }));
+  std::optional<std::vector<std::string>> texts = ReadBookChapters(book.bookFile, *format, LayoutOf(*record), written);
+  if (!texts) {
+    problem = OpenProblem::kBookChanged;
+    return std::nullopt;
+  }
+  book.format = *format;
+  book.texts.reserve(record->chapters.size());
+  std::size_t next = 0;
+  for (const RecordedChapter& chapter : record->chapters) {
+    book.texts.push_back(chapter.written ? std::move((*texts)[next++]) : std::string());
+  }
+  book.record = std::move(*record);
+  problem = OpenProblem::kNone;
+  return book;
+}
+
+void MatchRecordedOrder(const RecordedBook& book, Book& toc) {
+  if (!book.record.reversed) return;
+  std::reverse(toc.chapterTitles.begin(), toc.chapterTitles.end());
+  std::reverse(toc.chapterLinks.begin(), toc.chapterLinks.end());
+}
+
+std::vector<int> RowsToFetch(const RecordedBook& book, const Book& toc) {
+  const std::unordered_map<std::string, std::size_t> held = HeldLinks(book.record);
+  std::vector<int> rows;
+  for (int row = 0; row < toc.RowCount(); ++row) {
+    if (!held.contains(toc.LinkAt(row))) rows.push_back(row);
+  }
+  return rows;
+}
+
+UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const std::vector<bool>& fetched,
+                               const fs::path& chapterFolder) {
+  const DownloadRecord& was = old.record;
+  const std::unordered_map<std::string, std::size_t> held = HeldLinks(was);
+  std::unordered_map<std::string, int> listed;  // link -> its first row in the list
+  for (int row = 0; row < toc.RowCount(); ++row) listed.emplace(toc.LinkAt(row), row);
+
+  // A chapter the list no longer has stays after the nearest chapter before it in the book that the list still
+  // has; before the first row when there is none. slots[0] is before the first row, slots[row + 1] after `row`.
+  std::vector<std::vector<std::size_t>> slots(static_cast<std::size_t>(toc.RowCount()) + 1);
+  std::size_t slot = 0;
+  UpdatedBook updated;
+  for (std::size_t i = 0; i < was.chapters.size(); ++i) {
+    const auto found = listed.find(was.chapters[i].link);
+    if (found != listed.end()) {
+      slot = static_cast<std::size_t>(found->second) + 1;
+    } else if (was.chapters[i].written) {
+      slots[slot].push_back(i);
+      ++updated.vanished;
+    }
+  }
+
+  updated.content.title = was.bookTitle;
+  updated.content.sourceAddress = was.address;
+  updated.record = was;
+  updated.record.chapters.clear();
+  const auto keepOld = [&](std::size_t i) {
+    updated.content.chapters.push_back({was.chapters[i].title, old.texts[i]});
+    updated.record.chapters.push_back({was.chapters[i].title, was.chapters[i].link, true});
+  };
+  for (std::size_t i : slots[0]) keepOld(i);
+  for (int row = 0; row < toc.RowCount(); ++row) {
+    const std::string link = toc.LinkAt(row);
+    if (fetched[static_cast<std::size_t>(row)]) {
+      updated.content.chapters.push_back({toc.TitleAt(row), ReadWholeFile(ChapterFilePath(chapterFolder, row))});
+      updated.record.chapters.push_back({toc.TitleAt(row), link, true});
+      ++updated.added;
+    } else if (const auto found = held.find(link); found != held.end()) {
+      keepOld(found->second);
+    } else {
+      updated.record.chapters.push_back({toc.TitleAt(row), link, false});
+    }
+    for (std::size_t i : slots[static_cast<std::size_t>(row) + 1]) keepOld(i);
+  }
+  return updated;
+}
+
+UpdateWrite WriteUpdatedBook(const RecordedBook& old, UpdatedBook& updated) {
+  UpdateWrite result;
+  const WrittenBook written = WriteBookFile(old.bookFile, old.format, updated.content);
+  if (!written.written) return result;
+  result.bookWritten = true;
+  DownloadRecord& record = updated.record;
+  record.bookBytes = written.layout.bytes;
+  record.bookHash = written.layout.hash;
+  std::size_t next = 0;
+  for (RecordedChapter& chapter : record.chapters) {
+    chapter.bytes =
+        chapter.written && next < written.layout.chapterBytes.size() ? written.layout.chapterBytes[next++] : 0;
+  }
+  result.recordWritten = WriteDownloadRecord(BookRecordPath(old.bookFile), record);
+  return result;
+}
+
+}  // namespace lekto
