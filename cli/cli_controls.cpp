@@ -24,13 +24,6 @@ CliControls::CliControls(std::string_view address, const CommonOptions& options)
       filtersEnabled_(!options.filters.empty()),
       filterRules_(FilterBox(options.filters)) {}
 
-CliControls::CliControls(const DownloadRecord& record)
-    : address_(record.address),
-      transcode_(record.transcode),
-      preprocess_(record.preprocess),
-      filtersEnabled_(record.filtersEnabled),
-      filterRules_(record.filterRules) {}
-
 bool CliControls::RowChecked(int row) const {
   std::lock_guard lock(mutex_);
   return !checkedRows_ || checkedRows_->contains(row);

@@ -11,7 +11,6 @@
 
 #include "chapter/controls.h"
 #include "cli/command.h"
-#include "download/download_record.h"
 
 namespace lekto::cli {
 
@@ -20,8 +19,6 @@ class CliControls final : public Controls {
   // `address` and the filter patterns arrive as typed (UTF-8) and are kept as GBK. The given filters are
   // enabled, one rule each.
   CliControls(std::string_view address, const CommonOptions& options);
-  // The address, switches and filter rules a download recorded (GBK already), for an update of its book.
-  explicit CliControls(const DownloadRecord& record);
 
   std::string Address() const override { return address_; }
   bool Transcode() const override { return transcode_; }

@@ -1,7 +1,6 @@
 // `lekto-cli update BOOK`: adds to a book the chapters published since it was written. The record beside the book
 // says where its table of contents is and with which switches and filters it was read; only the rows whose links
 // the book lacks are fetched, and the book is written again in place (download/book_update.h).
-#include "cli/cli_controls.h"
 #include "cli/command.h"
 #include "cli/download_session.h"
 #include "download/book_update.h"
@@ -57,32 +56,22 @@ int RunUpdateCommand(const CommandContext& context) {
     return kExitNothingFound;
   }
 
-  CliControls controls(old->record);
-  std::optional<Book> toc = LoadBook(context, controls);
-  if (!toc) return kExitUsage;
-  if (toc->RowCount() == 0) {
+  const std::optional<UpdatePlan> plan = PlanUpdate(*old, context.fetch);
+  if (!plan) {
     context.err << "lekto-cli: no chapter links found at " << ToTerminalCell(old->record.address)
                 << "; the book is left as it is\n";
     return kExitNothingFound;
   }
-  MatchRecordedOrder(*old, *toc);
-  const std::vector<int> rows = RowsToFetch(*old, *toc);
-  if (rows.empty()) {
+  if (plan->rows.empty()) {
     context.out << old->bookFile.string() << "\n";
     context.err << "lekto-cli: no new chapters; the book is left as it is\n";
     return kExitOk;
   }
 
-  controls.CheckOnly(rows);
-  options.format = old->format;
-  options.merge = false;
-  options.reversedList = old->record.reversed;
-  toc->title = old->record.bookTitle;
-  const auto snapshot = std::make_shared<const Book>(std::move(*toc));
-  // The chapter folder a download into the book's folder would use.
-  const WorkFolders folders = FoldersAt(old->bookFile.parent_path());
-  const SessionOutcome session =
-      RunDownloadSession(context, controls, folders, snapshot, options, static_cast<int>(rows.size()));
+  UpdateControls controls(old->record, plan->rows);
+  const WorkFolders folders = UpdateFolders(*old);
+  const SessionOutcome session = RunDownloadSession(
+      context, controls, folders, plan->toc, UpdateDownloadOptions(*old, options), static_cast<int>(plan->rows.size()));
   if (!session.started) return kExitNothingFound;
   const DownloadReport& report = session.report;
   if (session.interrupted) {
@@ -90,7 +79,7 @@ int RunUpdateCommand(const CommandContext& context) {
     return kExitInterrupted;
   }
   for (int row : report.FailedRows()) {
-    context.err << "lekto-cli: chapter " << row + 1 << " " << ToTerminalCell(snapshot->chapterTitles[row])
+    context.err << "lekto-cli: chapter " << row + 1 << " " << ToTerminalCell(plan->toc->chapterTitles[row])
                 << " failed: " << DescribeFailure(report.failures[row]) << "\n";
   }
   if (report.writeError) {
@@ -103,10 +92,8 @@ int RunUpdateCommand(const CommandContext& context) {
     return kExitNothingFound;
   }
 
-  std::vector<bool> fetched(static_cast<std::size_t>(snapshot->RowCount()), false);
-  for (int row : rows) fetched[row] = report.outcomes[row] == ChapterOutcome::kWritten;
-  UpdatedBook updated = ComposeUpdatedBook(*old, *snapshot, fetched, folders.temp);
-  const UpdateWrite written = WriteUpdatedBook(*old, updated);
+  const UpdateResult updated = ApplyUpdate(*old, *plan, report);
+  const UpdateWrite& written = updated.write;
   if (!written.bookWritten) {
     context.err << "lekto-cli: the book file " << old->bookFile.string()
                 << " could not be written; it is left as it was\n";

@@ -3,6 +3,7 @@
 #include "book/book_layout.h"
 #include "book/write_book.h"
 #include "chapter/chapter_pipeline.h"
+#include "toc/toc_parser.h"
 
 #include <algorithm>
 #include <fstream>
@@ -72,10 +73,33 @@ std::optional<RecordedBook> OpenRecordedBook(const fs::path& path, OpenProblem& 
   return book;
 }
 
-void MatchRecordedOrder(const RecordedBook& book, Book& toc) {
-  if (!book.record.reversed) return;
-  std::reverse(toc.chapterTitles.begin(), toc.chapterTitles.end());
-  std::reverse(toc.chapterLinks.begin(), toc.chapterLinks.end());
+UpdateControls::UpdateControls(const DownloadRecord& record, const std::vector<int>& rows)
+    : record_(record), rows_(rows.begin(), rows.end()) {}
+
+std::optional<UpdatePlan> PlanUpdate(const RecordedBook& book, const Fetcher& fetch) {
+  std::optional<Book> toc = ParseToc(UpdateControls(book.record, {}), fetch);
+  if (!toc || toc->RowCount() == 0) return std::nullopt;
+  if (book.record.reversed) {
+    std::reverse(toc->chapterTitles.begin(), toc->chapterTitles.end());
+    std::reverse(toc->chapterLinks.begin(), toc->chapterLinks.end());
+  }
+  toc->title = book.record.bookTitle;
+  UpdatePlan plan;
+  plan.rows = RowsToFetch(book, *toc);
+  plan.toc = std::make_shared<const Book>(std::move(*toc));
+  return plan;
+}
+
+DownloadOptions UpdateDownloadOptions(const RecordedBook& book, DownloadOptions pacing) {
+  pacing.format = book.format;
+  pacing.merge = false;
+  pacing.resume = false;
+  pacing.reversedList = book.record.reversed;
+  return pacing;
+}
+
+WorkFolders UpdateFolders(const RecordedBook& book) {
+  return FoldersAt(book.bookFile.parent_path());
 }
 
 std::vector<int> RowsToFetch(const RecordedBook& book, const Book& toc) {
@@ -148,6 +172,23 @@ UpdateWrite WriteUpdatedBook(const RecordedBook& old, UpdatedBook& updated) {
         chapter.written && next < written.layout.chapterBytes.size() ? written.layout.chapterBytes[next++] : 0;
   }
   result.recordWritten = WriteDownloadRecord(BookRecordPath(old.bookFile), record);
+  return result;
+}
+
+UpdateResult ApplyUpdate(const RecordedBook& old, const UpdatePlan& plan, const DownloadReport& report) {
+  UpdateResult result;
+  std::vector<bool> fetched(static_cast<std::size_t>(plan.toc->RowCount()), false);
+  bool any = false;
+  for (int row : plan.rows) {
+    const auto index = static_cast<std::size_t>(row);
+    fetched[index] = index < report.outcomes.size() && report.outcomes[index] == ChapterOutcome::kWritten;
+    any = any || fetched[index];
+  }
+  if (!any) return result;
+  UpdatedBook updated = ComposeUpdatedBook(old, *plan.toc, fetched, UpdateFolders(old).temp);
+  result.write = WriteUpdatedBook(old, updated);
+  result.added = updated.added;
+  result.vanished = updated.vanished;
   return result;
 }
 

@@ -7,14 +7,19 @@
 // vanished from the list kept right after the chapter it followed in the book. The book is replaced atomically,
 // then its record.
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "book/book_content.h"
 #include "book/book_format.h"
 #include "chapter/book.h"
+#include "chapter/controls.h"
+#include "download/download_manager.h"
 #include "download/download_record.h"
+#include "download/work_folders.h"
 
 namespace lekto {
 
@@ -36,11 +41,42 @@ enum class OpenProblem {
 // when the book cannot be updated.
 std::optional<RecordedBook> OpenRecordedBook(const std::filesystem::path& path, OpenProblem& problem);
 
-// The table of contents in the order the book was downloaded in (reversed when the record says so).
-void MatchRecordedOrder(const RecordedBook& book, Book& toc);
+// The controls an update reads: the address, switches and filter rules recorded with the book, and only the rows
+// it fetches ticked. Row states go nowhere: the rows are no list on a screen.
+class UpdateControls final : public Controls {
+ public:
+  UpdateControls(const DownloadRecord& record, const std::vector<int>& rows);
+  std::string Address() const override { return record_.address; }
+  bool Transcode() const override { return record_.transcode; }
+  bool Preprocess() const override { return record_.preprocess; }
+  bool FiltersEnabled() const override { return record_.filtersEnabled; }
+  std::string FilterRules() const override { return record_.filterRules; }
+  bool RowChecked(int row) const override { return rows_.contains(row); }
+  void SetRowState(int /*row*/, const std::string& /*state*/) override {}
 
-// The 0-based rows of `toc` whose links no chapter of the book holds.
+ private:
+  const DownloadRecord& record_;
+  const std::unordered_set<int> rows_;
+};
+
+// What an update fetches: the table of contents read again (in the book's order, under the book's title) and the
+// 0-based rows whose links no chapter of the book holds.
+struct UpdatePlan {
+  std::shared_ptr<const Book> toc;
+  std::vector<int> rows;
+};
+
+// Reads the table of contents with the recorded switches. std::nullopt when it gives no rows.
+std::optional<UpdatePlan> PlanUpdate(const RecordedBook& book, const Fetcher& fetch);
+
+// The rows of `toc` whose links no chapter of the book holds (`toc` in the book's order).
 std::vector<int> RowsToFetch(const RecordedBook& book, const Book& toc);
+
+// How the download of an update runs: `pacing` (workers, delay) in the book's format, without a merge.
+DownloadOptions UpdateDownloadOptions(const RecordedBook& book, DownloadOptions pacing = {});
+
+// The folders of an update: the book's own folder and the chapter folder a download into it would use.
+WorkFolders UpdateFolders(const RecordedBook& book);
 
 struct UpdatedBook {
   BookContent content;
@@ -61,5 +97,14 @@ struct UpdateWrite {
 
 // Writes the book over the old file, atomically, then its record.
 UpdateWrite WriteUpdatedBook(const RecordedBook& old, UpdatedBook& updated);
+
+struct UpdateResult {
+  UpdateWrite write;
+  int added = 0;
+  int vanished = 0;
+};
+
+// After the download of `plan` (its `report`): the book composed and written, when any new chapter arrived.
+UpdateResult ApplyUpdate(const RecordedBook& old, const UpdatePlan& plan, const DownloadReport& report);
 
 }  // namespace lekto
