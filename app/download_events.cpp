@@ -81,7 +81,10 @@ void MainWindow::FinishDownload(const DownloadReport& report) {
     return;
   }
   if (report.cancelled) return;
-  if (report.merged && report.merge.written) ShowBookFile(report.merge.bookFile);
+  if (report.merged && report.merge.written) {
+    ShowBookFile(report.merge.bookFile);
+    lastBookFile_ = report.merge.bookFile;
+  }
   const auto failed = static_cast<int>(report.FailedRows().size());
   if (failed > 0) retryBook_ = report.book;
   if (failed > 0 && report.merged && report.merge.written) {
@@ -125,7 +128,7 @@ void MainWindow::MergeByHand() {
   }
 }
 
-void MainWindow::ChooseBookFormat(const QPoint& at) {
+void MainWindow::ShowBookMenu(const QPoint& at) {
   QMenu menu(this);
   QActionGroup group(&menu);
   const std::pair<BookFormat, QString> choices[] = {
@@ -141,6 +144,12 @@ void MainWindow::ChooseBookFormat(const QPoint& at) {
     group.addAction(action);
     connect(action, &QAction::triggered, this, [this, format = format] { bookFormat_ = format; });
   }
+  menu.addSeparator();
+  QAction* update =
+      menu.addAction(lastBookFile_.empty() ? QStringLiteral("更新上次下载的书")
+                                           : QStringLiteral("更新上次下载的书：") + FromPath(lastBookFile_.filename()));
+  update->setEnabled(!lastBookFile_.empty() && !DownloadRunning() && !Busy());
+  connect(update, &QAction::triggered, this, [this] { UpdateLastBook(); });
   menu.exec(at);
 }
 

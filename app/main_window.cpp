@@ -88,7 +88,7 @@ void MainWindow::WireEvents() {
   for (QPushButton* button : {button4_, button10_}) {
     button->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(button, &QWidget::customContextMenuRequested, this,
-            [this, button](const QPoint& at) { ChooseBookFormat(button->mapToGlobal(at)); });
+            [this, button](const QPoint& at) { ShowBookMenu(button->mapToGlobal(at)); });
   }
   connect(button2_, &QPushButton::clicked, this, &MainWindow::PreviousChapter);
   connect(button3_, &QPushButton::clicked, this, &MainWindow::NextChapter);

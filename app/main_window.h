@@ -30,6 +30,8 @@ namespace lekto {
 
 class DownloadManager;
 struct DownloadReport;
+struct RecordedBook;
+struct WindowUpdate;
 
 class MainWindow final : public QWidget {
   Q_OBJECT
@@ -52,6 +54,10 @@ class MainWindow final : public QWidget {
   // The format the next download and merge write (chosen from the menu of "下载" and "合并").
   BookFormat CurrentBookFormat() const { return bookFormat_; }
   void SetBookFormat(BookFormat format) { bookFormat_ = format; }
+  // The book the window's last download wrote (kept between runs); empty before the first.
+  const std::filesystem::path& LastBookFile() const { return lastBookFile_; }
+  // Adds to that book the chapters published since, off the window's thread (the menu of "下载" and "合并").
+  void UpdateLastBook();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -102,9 +108,11 @@ class MainWindow final : public QWidget {
   void ProgressTick();
   void FinishDownload(const DownloadReport& report);
   void MergeByHand();
-  // The right-click menu of "下载" and "合并": the book's format, without a control of its own in the layout.
-  void ChooseBookFormat(const QPoint& at);
+  // The right-click menu of "下载" and "合并", without a control of its own in the layout: the book's format,
+  // and the update of the last book.
+  void ShowBookMenu(const QPoint& at);
   void ShowBookFile(const std::filesystem::path& bookFile);
+  void FinishUpdate(const RecordedBook& book, const WindowUpdate& update);
 
   // A control's place at the default size, and how it follows a larger window (window_layout.cpp).
   struct Placement {
@@ -136,6 +144,7 @@ class MainWindow final : public QWidget {
   std::shared_ptr<const Book> retryBook_;
 
   BookFormat bookFormat_ = BookFormat::kGbk;
+  std::filesystem::path lastBookFile_;
   QLineEdit* edit1_ = nullptr;       // 编辑框1: table-of-contents address
   QPushButton* button1_ = nullptr;   // 按钮1: 目录解析
   QCheckBox* check2_ = nullptr;      // 选择框2: 转码

@@ -1,7 +1,9 @@
 // What the window keeps between runs, in Qt's settings in the user's config folder: the filter rules, the three
-// switches, the last table-of-contents address and the window's place and size. Nothing else is kept; a first
-// run, or a key that is missing, leaves the control as the window builds it.
+// switches, the last table-of-contents address, the book the last download wrote (for its update) and the
+// window's place and size. Nothing else is kept; a first run, or a key that is missing, leaves the control as
+// the window builds it.
 #include "app/main_window.h"
+#include "app/qt_text.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -18,6 +20,7 @@ const QString kFiltersEnabledKey = QStringLiteral("filter/enabled");
 const QString kTranscodeKey = QStringLiteral("switches/transcode");
 const QString kPreprocessKey = QStringLiteral("switches/preprocess");
 const QString kGeometryKey = QStringLiteral("window/geometry");
+const QString kLastBookKey = QStringLiteral("book/last");
 
 }  // namespace
 
@@ -31,6 +34,7 @@ void MainWindow::LoadSettings() {
   // The rule box is enabled exactly while "启用" is ticked.
   ToggleFilterBox();
   if (settings.contains(kGeometryKey)) restoreGeometry(settings.value(kGeometryKey).toByteArray());
+  if (settings.contains(kLastBookKey)) lastBookFile_ = ToPath(settings.value(kLastBookKey).toString());
 }
 
 void MainWindow::SaveSettings() const {
@@ -41,6 +45,7 @@ void MainWindow::SaveSettings() const {
   settings.setValue(kTranscodeKey, check2_->isChecked());
   settings.setValue(kPreprocessKey, check3_->isChecked());
   settings.setValue(kGeometryKey, saveGeometry());
+  settings.setValue(kLastBookKey, FromPath(lastBookFile_));
 }
 
 }  // namespace lekto

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace lekto::apptest {
 
@@ -182,6 +183,44 @@ class WindowDownloadTest : public WindowTest {
     const std::string epub = ReadFileBytes(base_ / "Lekto" / "青山夜话全本.epub");
     QVERIFY(epub.starts_with("PK"));
     QVERIFY(epub.find("mimetypeapplication/epub+zip") != std::string::npos);
+  }
+
+  // The menu's update adds to the last book exactly the chapters it lacks and gives the book a download of every
+  // row gives; with nothing new it fetches the table of contents alone; the next run knows the book.
+  void updateAddsTheChaptersTheBookLacks() {
+    QTableWidget* list = ChapterList(*window_);
+    ToggleRowCheck(list, 1);
+    ToggleRowCheck(list, 4);
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QCOMPARE(window_->LastBookFile(), BookFile("青山夜话"));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+
+    server_.ClearRequests();
+    window_->UpdateLastBook();
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->Busy(), kDownloadTimeoutMs);
+    QCOMPARE(ShownMessageText(*window_), QStringLiteral("《青山夜话》更新完成，新增 2 章！"));
+    std::set<std::string> targets;
+    for (const testsupport::RecordedRequest& request : server_.Requests()) targets.insert(request.target);
+    const auto path = [&](int row) {
+      const std::string link = window_->CurrentBook().chapterLinks[row];
+      return link.substr(link.find("/novel/"));
+    };
+    QCOMPARE(targets, (std::set<std::string>{"/novel/index.html", path(1), path(4)}));
+    ClickButton(*window_, "按钮5");  // every row ticked: the book a download of them all writes
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+
+    server_.ClearRequests();
+    window_->UpdateLastBook();
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->Busy(), kDownloadTimeoutMs);
+    QCOMPARE(ShownMessageText(*window_), QStringLiteral("《青山夜话》没有新章节！"));
+    QCOMPARE(server_.Requests().size(), std::size_t{1});
+
+    // The window's next run updates the same book.
+    QVERIFY(window_->close());
+    window_ = std::make_unique<MainWindow>(base_);
+    QCOMPARE(window_->LastBookFile(), BookFile("青山夜话"));
   }
 
   void mergeByHandUnderATypedTitle() {
