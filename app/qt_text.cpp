@@ -11,8 +11,10 @@ QString FromGbk(std::string_view gbk) {
   return QString::fromStdString(text::AnsiToUtf8(gbk));
 }
 
+// Typed text keeps the characters GBK lacks as their four-byte forms, as page text does: a title or a filter rule
+// with such a character reaches a UTF-8 or EPUB book (and the rule its text) whole.
 std::string ToGbk(const QString& text) {
-  return text::Utf8ToAnsi(text.toStdString());
+  return text::Utf8ToText(text.toStdString());
 }
 
 QString FromGbkLines(std::string_view gbk) {
@@ -37,7 +39,7 @@ std::filesystem::path ToPath(const QString& text) {
 
 int CoreCaret(const QString& text, int qtPosition) {
   // Qt counts UTF-16 units and a line break as one; the core counts characters and a line break as two. A
-  // character outside GBK becomes one "?" in the core, so counting code points matches it too.
+  // character outside GBK is one four-byte form in the core, one code point here.
   const QString before = text.left(qtPosition);
   return static_cast<int>(before.toUcs4().size() + before.count(QLatin1Char('\n')));
 }

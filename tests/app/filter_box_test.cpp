@@ -93,7 +93,7 @@ TEST(CoreCaret, CountsLineBreaksTwoAndCharactersOnce) {
   EXPECT_EQ(CoreCaret(text, 3), 4);
   EXPECT_EQ(CoreCaret(text, 5), 6);
   EXPECT_EQ(CoreCaret(text, 6), 8);
-  // A character outside the Basic Multilingual Plane is two UTF-16 units in Qt, one "?" in the core.
+  // A character outside the Basic Multilingual Plane is two UTF-16 units in Qt, one character in the core.
   EXPECT_EQ(CoreCaret(QStringLiteral("a\U0001F600b"), 3), 2);
 }
 
@@ -101,6 +101,9 @@ TEST(GbkBoundary, TurnsLineFeedsIntoCrLfAndBack) {
   const QString box = QStringLiteral("过滤规则1\n过滤规则2");
   EXPECT_EQ(ToGbkLines(box), G(u8"过滤规则1\r\n过滤规则2"));
   EXPECT_EQ(FromGbkLines(ToGbkLines(box)), box);
+  // Characters GBK lacks survive the way into the core and back.
+  const QString rare = QStringLiteral("书名😀ゔ𠮷");
+  EXPECT_EQ(FromGbk(ToGbk(rare)), rare);
 }
 
 }  // namespace
