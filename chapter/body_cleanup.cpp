@@ -125,6 +125,18 @@ std::string RemoveTags(std::string_view text) {
   return out;
 }
 
+bool LeavesMarkup(std::string_view text) {
+  for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
+    if (lt + 1 == text.size()) break;
+    const char next = text[lt + 1];
+    const bool letter = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z');
+    if (!letter && next != '!' && next != '/') continue;
+    const std::size_t end = SkipWhile(text, lt + 1, IsTagChar);
+    if (end >= text.size() || text[end] != '>') return true;
+  }
+  return false;
+}
+
 std::string ApplyUserFilters(std::string_view body, std::string_view rules) {
   std::string result(body);
   for (const std::string& rule : text::Split(rules, "\r\n")) {

@@ -1,6 +1,6 @@
 #pragma once
 // The chapter body where the written rule plainly fails: the page is read as a browser reads it and its best
-// text block is taken instead. The written pick stays wherever it holds the body.
+// text block is taken instead. The written pick stays wherever it holds the body and nothing but the body.
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,8 +19,18 @@ inline constexpr int kFarLess = 2;
 // `bestUnits` is asked only when the counts of the written rule cannot settle it.
 bool BodyPickFailed(int pickHan, int pageHan, const std::function<int()>& bestUnits);
 
-// The written pick of the page (PickBodyCandidate), or, when BodyPickFailed, the best text block's lines joined
-// by CR LF. Either goes through the same cleanup chain afterwards.
+// True when the written pick holds the body but also page residue that the written cleanup leaves in the
+// reader's text: the code of a script or style element, a comment, a line that opens with a tag the cleanup
+// cannot remove, or a short line carrying a web address (a site's watermark). Markup inside a sentence (a link
+// the site left in the prose) is not residue: the written text keeps it, as it always did.
+// Such a pick plainly failed when the best text block of the page is the same body without the residue: the
+// block holds at least 4/5 of the pick's Chinese characters, holds the middle of the pick's text, and is long
+// enough to be a chapter. `bestBlockText` (the best block's text, empty when the page has none) is asked only
+// when residue is found: the residue check reads the pick alone, and the page is parsed only after it.
+bool BodyPickLeftResidue(std::string_view pick, int pickHan, const std::function<std::string_view()>& bestBlockText);
+
+// The written pick of the page (PickBodyCandidate), or, when BodyPickFailed or BodyPickLeftResidue, the best
+// text block's lines joined by CR LF. Either goes through the same cleanup chain afterwards.
 std::string PickChapterBody(std::string_view page);
 
 }  // namespace lekto

@@ -407,7 +407,8 @@ bool ContainsAny(std::string_view text, std::initializer_list<std::u8string_view
   return std::any_of(words.begin(), words.end(), [&](std::u8string_view w) { return ContainsNoCase(text, Utf8(w)); });
 }
 
-// A short line that steps between chapters or pages, or asks the reader to remember the site's address.
+// A short line that steps between chapters or pages, asks the reader to remember the site's address, or
+// carries that address as a watermark.
 bool IsNavigationLine(const Line& line, int units) {
   // Such lines are short; prose is not searched for the words below.
   if (units > 40 || line.chars > 80) return false;
@@ -417,8 +418,44 @@ bool IsNavigationLine(const Line& line, int units) {
                               u8"返回書頁", u8"加入书签", u8"加入書簽", u8"previous chapter", u8"next chapter"})) {
     return true;
   }
-  return ContainsAny(line.text, {u8"记住", u8"記住", u8"收藏本站"}) &&
-         ContainsAny(line.text, {u8"域名", u8"网址", u8"網址", u8"地址", u8"本站", u8"网站", u8"網站"});
+  if (ContainsAny(line.text, {u8"记住", u8"記住", u8"收藏本站"}) &&
+      ContainsAny(line.text, {u8"域名", u8"网址", u8"網址", u8"地址", u8"本站", u8"网站", u8"網站"})) {
+    return true;
+  }
+  // A short line that carries a web address is the site's watermark ("本文来自 某某文库(http://www...)") or its
+  // permanent address; on the saved pages every such line is one of these.
+  return ContainsAny(line.text, {u8"http://", u8"https://", u8"www."});
+}
+
+// True when the line names a chapter: 第 and, a few characters on, 章/节/回/话/卷/集 and their traditional
+// forms; or "Chapter" and a number.
+bool HasChapterMarker(std::string_view text) {
+  static constexpr std::u32string_view kMarkers = U"章节節回话話卷集";
+  for (std::size_t pos = 0; pos < text.size();) {
+    if (NextCodePoint(text, pos) != U'第') continue;
+    std::size_t at = pos;
+    // A count in Chinese or Arabic numerals stands between: 第二十九章, 第1024章.
+    for (int i = 0; i < 8 && at < text.size(); ++i) {
+      if (kMarkers.find(NextCodePoint(text, at)) != std::u32string_view::npos) return true;
+    }
+  }
+  static constexpr std::string_view kChapter = "chapter ";
+  for (std::size_t pos = 0; pos + kChapter.size() < text.size(); ++pos) {
+    const std::string_view word = text.substr(pos, kChapter.size());
+    if (ContainsNoCase(word, kChapter) && std::isdigit(static_cast<unsigned char>(text[pos + kChapter.size()]))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A short line that a site puts over the body: the book's link and the chapter's name ("书名 第二十九章 大老板"),
+// or a breadcrumb of links. It holds link text and no sentence punctuation, and names a chapter or opens the
+// block; the chapter text gets its title from its row. On the saved pages the only line this takes is such a
+// heading: every other line holding link text (footers, notices, credits) has sentence punctuation.
+bool IsHeadingLine(const Line& line, int units, bool atHead) {
+  if (units > 40 || line.chars > 80 || line.linkChars == 0 || line.punctuation > 0) return false;
+  return atHead || HasChapterMarker(line.text);
 }
 
 // How deep the page may nest its elements, from its bytes alone: start tags less end tags, leaving out the
@@ -481,7 +518,7 @@ PageReading ReadPage(std::string_view gbkPage) {
       result.linkUnits += linkUnits;
       // A line that is mostly link text is a menu or a row of links, never body.
       const bool mostlyLinks = units > 0 ? 2 * linkUnits >= units : 2 * line.linkChars >= line.chars;
-      if (mostlyLinks || IsNavigationLine(line, units)) continue;
+      if (mostlyLinks || IsNavigationLine(line, units) || IsHeadingLine(line, units, body.empty())) continue;
       result.units += units;
       result.punctuation += line.punctuation;
       result.paragraphs += units > 0;
