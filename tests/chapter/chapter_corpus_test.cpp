@@ -16,6 +16,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace lekto::chaptertest {
 namespace {
@@ -49,6 +50,14 @@ std::u16string HanOf(const std::string& gbk) {
   }
   return han;
 }
+
+// A page the residue tests read: its text must begin with the manifest's body, end with `lastLine` (the page's
+// last line of story, line breaks after it aside) and hold none of `junk`.
+struct WholeBody {
+  std::string file;
+  std::u8string_view lastLine;
+  std::vector<std::u8string_view> junk;
+};
 
 class CorpusTest : public testing::Test {
  protected:
@@ -92,6 +101,25 @@ class CorpusTest : public testing::Test {
     return text.substr(std::min(text.size(), title.size() + 2));
   }
 
+  // Each page's text begins with the manifest's body, ends with the page's last line of story and holds none of
+  // its junk.
+  void ExpectWholeBodies(const std::vector<WholeBody>& pages) {
+    const auto bodies = ManifestBodies();
+    for (const WholeBody& page : pages) {
+      SCOPED_TRACE(page.file);
+      const std::string folder = fs::path(page.file).parent_path().string();
+      FakeControls controls(server_->HttpUrl("/corpus/" + folder + "/toc.html"));
+      const std::string text = FirstRowText({"/corpus/" + page.file, "/corpus/next.html"}, controls);
+      EXPECT_EQ(HanOf(text).substr(0, 30), bodies.at(page.file));
+      // A continuation page that is not there (wenku8_net links one) adds an empty line at the end.
+      const std::string_view story = std::string_view(text).substr(0, text.find_last_not_of("\r\n") + 1);
+      EXPECT_TRUE(text::EndsWith(story, text::Gbk(page.lastLine)));
+      for (std::u8string_view junk : page.junk) EXPECT_FALSE(text::Contains(text, text::Gbk(junk))) << Utf8(junk);
+    }
+  }
+
+  static std::string Utf8(std::u8string_view text) { return {text.begin(), text.end()}; }
+
   // The paths the server was asked for since the last ClearRequests.
   static std::vector<std::string> Fetched() {
     std::vector<std::string> paths;
@@ -120,8 +148,7 @@ TEST_F(CorpusTest, SinglePageChaptersBeginWithTheirBody) {
 // Pages read in the charset of their bytes, as a browser reads them, with no switch ticked: zongheng_com
 // declares no charset (its server names UTF-8 in a header) and wenku8_net's meta tag says gbk over UTF-8
 // bytes. Both once needed "转码", and wenku8_net stayed garbled even with it. Ticked, "转码" still reads the
-// page as percent-encoded UTF-8, which gives the same text here. A comment ("正常输出文章内容") and a watermark
-// line may stand before the body.
+// page as percent-encoded UTF-8, which gives the same text here.
 TEST_F(CorpusTest, PagesAreReadInTheCharsetOfTheirBytes) {
   const auto bodies = ManifestBodies();
   for (const std::string file : {"zongheng_com/ch1.html", "wenku8_net/ch1.html"}) {
@@ -133,6 +160,29 @@ TEST_F(CorpusTest, PagesAreReadInTheCharsetOfTheirBytes) {
     controls.SetTranscode(true);
     EXPECT_EQ(FirstRowText(rows, controls), text);
   }
+}
+
+// The body elements of these pages hold the body and also what the written cleanup leaves in the text: the
+// code of scripts and comments (zongheng_com: two scripts and "<!-- 正常输出文章内容 -->" ahead of the
+// paragraphs; biquge_info: the body wrapped in "<!--go-->" and "<!--over-->").
+TEST_F(CorpusTest, ScriptsAndCommentsInTheBodyElementAreNotRead) {
+  ExpectWholeBodies({{"zongheng_com/ch1.html",
+                      u8"走在泥瓶巷里的少年，好像想起了谁，一下子就泪流满面了。",
+                      {u8"getElementById", u8"<!--", u8"正常输出"}},
+                     {"biquge_info/ch1.html", u8"果然，是自己想象中……\r\n英武的大师兄！", {u8"<!--"}}});
+}
+
+// tw_hjwzw_com's body element opens with "請記住本站域名" and a line of the book's link, whose tag keeps its
+// Chinese title attribute through the cleanup, and the chapter's name.
+TEST_F(CorpusTest, AHeadingLineWithARawTagIsNotRead) {
+  ExpectWholeBodies({{"tw_hjwzw_com/ch1.html",
+                      u8"男人的身影閃了閃，與熒光同化，他在那邊關閉了通訊。",
+                      {u8"<a", u8"請記住", u8"第二十九章"}}});
+}
+
+// wenku8_net's body element holds the site's watermark, with its address, at its head and at its end.
+TEST_F(CorpusTest, WatermarkLinesAreNotRead) {
+  ExpectWholeBodies({{"wenku8_net/ch1.html", u8"从这天起，我成为了哈特家的佣人。", {u8"wenku8", u8"轻小说文库"}}});
 }
 
 // The mirror's chapter 1 spans three pages whose links to the next page are labelled "下一章"
