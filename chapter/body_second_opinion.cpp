@@ -52,28 +52,30 @@ bool HoldsCode(std::string_view pick) {
     if (name.empty() || after >= pick.size() || !(IsBlank(pick[after]) || pick[after] == '>')) continue;
     const std::size_t open = pick.find('>', after);
     if (open == std::string_view::npos) return false;
-    std::size_t close = open + 1;
-    while (close < pick.size() &&
-           !(pick[close] == '<' && StartsWithNoCase(pick, close + 1, "/") && StartsWithNoCase(pick, close + 2, name))) {
-      ++close;
-    }
+    // The element ends at its own end tag, or with the pick.
+    std::size_t close = pick.find("</", open + 1);
+    while (close != std::string_view::npos && !StartsWithNoCase(pick, close + 2, name))
+      close = pick.find("</", close + 2);
+    if (close == std::string_view::npos) close = pick.size();
     for (std::size_t at = open + 1; at < close; ++at) {
       if (!IsBlank(pick[at])) return true;
     }
-    lt = close < pick.size() ? close : pick.size() - 1;
+    if (close == pick.size()) return false;
+    lt = close;
   }
   return false;
 }
 
-// True when the text names a web address.
+// True when the text names a web address: "http://", "https://" or "www.". The searches run on ':' and 'w',
+// which a pick of prose seldom holds; ':' and '.' are never the second byte of a GBK character.
 bool HasAddress(std::string_view text) {
-  for (std::size_t pos = 0; pos < text.size(); ++pos) {
-    const char c = text[pos];
-    if ((c == 'h' || c == 'H') && (StartsWithNoCase(text, pos, "http://") || StartsWithNoCase(text, pos, "https://")))
+  for (std::size_t colon = text.find("://"); colon != std::string_view::npos; colon = text.find("://", colon + 1)) {
+    if ((colon >= 4 && StartsWithNoCase(text, colon - 4, "http")) ||
+        (colon >= 5 && StartsWithNoCase(text, colon - 5, "https"))) {
       return true;
-    if ((c == 'w' || c == 'W') && StartsWithNoCase(text, pos, "www.")) return true;
+    }
   }
-  return false;
+  return text.find("www.") != std::string_view::npos || text.find("WWW.") != std::string_view::npos;
 }
 
 // Characters of a GBK line: a byte of 0x81 or more leads a two-byte character.
