@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -12,6 +14,14 @@
 namespace lekto {
 
 namespace fs = std::filesystem;
+
+std::optional<std::string> ReadWholeFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
 
 AtomicFile::AtomicFile(fs::path target) : target_(std::move(target)), fd_(OpenTemporary()) {}
 

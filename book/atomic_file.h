@@ -4,12 +4,17 @@
 // Two writers of the same target (a merge by hand while the automatic one runs) each leave a whole file: the
 // later rename wins.
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace lekto {
 
 // Writes every byte to `fd`, going on after interrupted or partial writes. False (errno set) on a failure.
 bool WriteAllBytes(int fd, std::string_view bytes);
+
+// The whole file; std::nullopt when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);
 
 class AtomicFile {
  public:

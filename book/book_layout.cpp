@@ -1,13 +1,12 @@
 #include "book/book_layout.h"
 
+#include "book/atomic_file.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 
 #include <zip.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <numeric>
 
@@ -16,14 +15,6 @@ namespace lekto {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::optional<std::string> ReadWholeFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
 
 // The inverse of the EPUB writer's escaping.
 std::string Unescape(std::string_view text) {

@@ -114,10 +114,7 @@ int RunDownloadCommand(const CommandContext& context) {
                 << " chapter files are kept, run the same command with --resume to fetch the rest\n";
     return kExitInterrupted;
   }
-  for (int row : report.FailedRows()) {
-    context.err << "lekto-cli: chapter " << row + 1 << " " << ToTerminalCell(snapshot->chapterTitles[row])
-                << " failed: " << DescribeFailure(report.failures[row]) << "\n";
-  }
+  ListFailedChapters(context, report);
   if (report.writeError) {
     context.err << "lekto-cli: a chapter file could not be written in " << folders.temp.string()
                 << "; download stopped, no book written\n";

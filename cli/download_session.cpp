@@ -168,6 +168,13 @@ bool ReadPacingOptions(const CommandContext& context, DownloadOptions& options) 
   return true;
 }
 
+void ListFailedChapters(const CommandContext& context, const DownloadReport& report) {
+  for (int row : report.FailedRows()) {
+    context.err << "lekto-cli: chapter " << row + 1 << " " << ToTerminalCell(report.book->TitleAt(row))
+                << " failed: " << DescribeFailure(report.failures[row]) << "\n";
+  }
+}
+
 SessionOutcome RunDownloadSession(const CommandContext& context, Controls& controls, const WorkFolders& folders,
                                   std::shared_ptr<const Book> book, const DownloadOptions& options, int ticked) {
   SessionOutcome outcome;

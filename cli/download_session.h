@@ -24,6 +24,9 @@ struct SessionOutcome {
   DownloadReport report;
 };
 
+// Lists on stderr each chapter of the report that failed, with its reason.
+void ListFailedChapters(const CommandContext& context, const DownloadReport& report);
+
 // Runs the download of `book`'s rows that `controls` ticks (`ticked` of them) to its end.
 SessionOutcome RunDownloadSession(const CommandContext& context, Controls& controls, const WorkFolders& folders,
                                   std::shared_ptr<const Book> book, const DownloadOptions& options, int ticked);

@@ -78,10 +78,7 @@ int RunUpdateCommand(const CommandContext& context) {
     context.err << "lekto-cli: interrupted; the book is left as it is\n";
     return kExitInterrupted;
   }
-  for (int row : report.FailedRows()) {
-    context.err << "lekto-cli: chapter " << row + 1 << " " << ToTerminalCell(plan->toc->chapterTitles[row])
-                << " failed: " << DescribeFailure(report.failures[row]) << "\n";
-  }
+  ListFailedChapters(context, report);
   if (report.writeError) {
     context.err << "lekto-cli: a chapter file could not be written in " << folders.temp.string()
                 << "; update stopped, the book is left as it is\n";

@@ -1,10 +1,10 @@
 #include "download/book_assembler.h"
 
+#include "book/atomic_file.h"
+
 #include <fnmatch.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -15,12 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kChapterSuffix = ".txt";
-
-// A file that cannot be read gives an empty buffer.
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 fs::path ChapterFile(const WorkFolders& folders, int number) {
   return folders.temp / (std::to_string(number) + std::string(kChapterSuffix));
@@ -49,8 +43,8 @@ MergeResult Merge(const WorkFolders& folders, std::string_view bookTitle, const 
     std::error_code error;
     if (!fs::is_regular_file(file, error)) continue;
     const auto row = static_cast<std::size_t>(number - 1);
-    book.chapters.push_back(
-        {row < options.chapterTitles.size() ? options.chapterTitles[row] : std::string(), ReadWholeFile(file)});
+    book.chapters.push_back({row < options.chapterTitles.size() ? options.chapterTitles[row] : std::string(),
+                             ReadWholeFile(file).value_or("")});
   }
   const WrittenBook written = WriteBook(folders.work, options.format, book);
   return {written.file, written.written, static_cast<int>(book.chapters.size()), written.layout};

@@ -1,13 +1,12 @@
 #include "download/book_update.h"
 
+#include "book/atomic_file.h"
 #include "book/book_layout.h"
 #include "book/write_book.h"
 #include "chapter/chapter_pipeline.h"
 #include "toc/toc_parser.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -18,11 +17,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kRecordSuffix = ".lekto";
-
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The links of the book's written chapters, each with its first chapter's index in the record.
 std::unordered_map<std::string, std::size_t> HeldLinks(const DownloadRecord& record) {
@@ -145,7 +139,8 @@ UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const s
   for (int row = 0; row < toc.RowCount(); ++row) {
     const std::string link = toc.LinkAt(row);
     if (fetched[static_cast<std::size_t>(row)]) {
-      updated.content.chapters.push_back({toc.TitleAt(row), ReadWholeFile(ChapterFilePath(chapterFolder, row))});
+      updated.content.chapters.push_back(
+          {toc.TitleAt(row), ReadWholeFile(ChapterFilePath(chapterFolder, row)).value_or("")});
       updated.record.chapters.push_back({toc.TitleAt(row), link, true});
       ++updated.added;
     } else if (const auto found = held.find(link); found != held.end()) {
