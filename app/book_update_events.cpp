@@ -10,7 +10,10 @@
 #include "download/download_manager.h"
 
 #include <QLabel>
+#include <atomic>
+#include <chrono>
 #include <optional>
+#include <thread>
 
 namespace lekto {
 
@@ -27,16 +30,21 @@ QString Quoted(const std::string& bookTitle) {
   return QStringLiteral("《") + FromGbk(bookTitle) + QStringLiteral("》");
 }
 
-// Reads the list again and downloads the rows the book lacks, waiting for the download's end.
-WindowUpdate DownloadNewChapters(const RecordedBook& book, const Fetcher& fetch) {
+// Reads the list again and downloads the rows the book lacks, waiting for the download's end. `stop`, set when
+// the reader cancels, stops the download at once (its rows would otherwise wait out their retries).
+WindowUpdate DownloadNewChapters(const RecordedBook& book, const Fetcher& fetch, const std::atomic<bool>& stop) {
   WindowUpdate update;
   update.plan = PlanUpdate(book, fetch);
-  if (!update.plan || update.plan->rows.empty()) return update;
+  if (!update.plan || update.plan->rows.empty() || stop) return update;
   UpdateControls controls(book.record, update.plan->rows);
   DownloadManager manager(controls, fetch, UpdateFolders(book));
   manager.SetCompletionHandler([&update](const DownloadReport& report) { update.report = report; });
   update.started =
       manager.StartDownload(update.plan->toc, UpdateDownloadOptions(book)) == DownloadManager::StartResult::kStarted;
+  while (manager.Busy()) {
+    if (stop) manager.Cancel();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
   manager.Wait();
   return update;
 }
@@ -60,15 +68,19 @@ void MainWindow::UpdateLastBook() {
   const QString title = Quoted(book->record.bookTitle);
   const QString labelBefore = label1_->text();
   label1_->setText(title + QStringLiteral("更新中，目录页获取中。。。"));
+  auto stop = std::make_shared<std::atomic<bool>>(false);
   StartJob(
-      [this, book](const Fetcher& fetch, const FetchLog& /*log*/) -> std::function<void()> {
-        auto update = std::make_shared<WindowUpdate>(DownloadNewChapters(*book, fetch));
+      [this, book, stop](const Fetcher& fetch, const FetchLog& /*log*/) -> std::function<void()> {
+        auto update = std::make_shared<WindowUpdate>(DownloadNewChapters(*book, fetch, *stop));
         return [this, book, update] { FinishUpdate(*book, *update); };
       },
       [this, title](int fetchNumber, const std::string& /*url*/) {
         label1_->setText(title + QStringLiteral("更新中，已获取 %1 页。。。").arg(fetchNumber));
       },
-      [this, labelBefore] { label1_->setText(labelBefore); });
+      [this, labelBefore, stop] {
+        *stop = true;
+        label1_->setText(labelBefore);
+      });
 }
 
 void MainWindow::FinishUpdate(const RecordedBook& book, const WindowUpdate& update) {

@@ -1,6 +1,7 @@
 // Downloading and merging from the window, against the novel site on the local test server: the book's bytes,
 // the row states, the captions, the self-closing messages, the merge by hand with a typed title, and a window
 // closed while workers run.
+#include "app/background_job.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/window_controls.h"
@@ -216,6 +217,23 @@ class WindowDownloadTest : public WindowTest {
     QTRY_VERIFY_WITH_TIMEOUT(!window_->Busy(), kDownloadTimeoutMs);
     QCOMPARE(ShownMessageText(*window_), QStringLiteral("《青山夜话》没有新章节！"));
     QCOMPARE(server_.Requests().size(), std::size_t{1});
+
+    // A cancelled update stops its download at once, retries and all, and leaves the book as it was.
+    ToggleRowCheck(list, 2);
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+    const std::string partial = ReadFileBytes(BookFile("青山夜话"));
+    server_.AddFault(path(2), "status=503");
+    server_.ClearRequests();
+    window_->UpdateLastBook();
+    QTRY_COMPARE(server_.Requests().size(), std::size_t{2});  // the list, then the chapter's first try
+    QTest::mouseClick(Button(*window_, "按钮11"), Qt::LeftButton);
+    QVERIFY(!window_->Busy());
+    // Its retries would take 3.5 s.
+    QTRY_COMPARE_WITH_TIMEOUT(BackgroundJob::RunningThreads(), 0, 1500);
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), partial);
+    server_.ClearFaults();
 
     // The window's next run updates the same book.
     QVERIFY(window_->close());
