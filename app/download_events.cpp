@@ -44,6 +44,7 @@ void MainWindow::StartDownload() {
   DownloadOptions options;
   options.resume = retryBook_ != nullptr && retryBook_ == book_;
   options.format = bookFormat_;
+  options.reversedList = listReversed_;
   switch (downloads_->StartDownload(book_, options)) {
     case DownloadManager::StartResult::kStarted:
       break;

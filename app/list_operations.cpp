@@ -71,6 +71,7 @@ void MainWindow::ParseToc() {
 
 void MainWindow::FinishParse(std::optional<Book> parsed, const FetchLog& log) {
   book_ = std::make_shared<const Book>(parsed ? std::move(*parsed) : Book{});
+  listReversed_ = false;
   // A new book starts reading from its first row, so "上一章" and "下一章" never step from a row of the old one.
   currentRow_ = 0;
   FillRows();
@@ -176,6 +177,7 @@ void MainWindow::ReverseChapterOrder() {
   std::reverse(reversed->chapterTitles.begin(), reversed->chapterTitles.end());
   std::reverse(reversed->chapterLinks.begin(), reversed->chapterLinks.end());
   book_ = std::move(reversed);
+  listReversed_ = !listReversed_;
   FillRows();
 }
 

@@ -129,6 +129,9 @@ class MainWindow final : public QWidget {
   WindowControls controls_;
   // Replaced as a whole by each parse, reversal or new title; download workers keep the copy they started with.
   std::shared_ptr<const Book> book_;
+  // The list is the table of contents in reverse ("倒序" clicked an odd number of times since the parse): the
+  // download's record says so, and an update of its book keeps that order.
+  bool listReversed_ = false;
   int currentRow_ = 0;
   int filterBoxCaret_ = 0;
   std::vector<std::string> filterBoxItems_;

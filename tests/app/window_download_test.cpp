@@ -149,10 +149,17 @@ class WindowDownloadTest : public WindowTest {
     QCOMPARE(ShownMessageText(*window_), QStringLiteral("《青山夜话》下载完毕，合并完成！"));
   }
 
+  // The reversed list gives the reversed book, and its update keeps that order.
   void reversedListGivesTheReversedBook() {
     ClickButton(*window_, "按钮9");
+    ToggleRowCheck(ChapterList(*window_), 3);
     ClickButton(*window_, "按钮4");
     WaitForDownload();
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+    window_->UpdateLastBook();
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->Busy(), kDownloadTimeoutMs);
+    ClickButton(*window_, "按钮5");
     const std::string book = ReadFileBytes(BookFile("青山夜话"));
     QCOMPARE(book, ExpectedBook(window_->CurrentBook().title));
     const QString text = FromGbkLines(book);
