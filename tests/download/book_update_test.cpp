@@ -95,7 +95,14 @@ TEST_F(BookUpdateTest, FetchesOnlyTheNewChaptersAndEqualsAFreshDownload) {
     } else {
       EXPECT_TRUE(SameBytes(ReadFileBytes(book), ReadFileBytes(fresh)));
     }
-    EXPECT_EQ(ReadFileBytes(fs::path(book.string() + ".lekto")), ReadFileBytes(fs::path(fresh.string() + ".lekto")));
+    // The same record, but for the size and hash of an EPUB, whose package holds the time it was written.
+    const auto record = [&](const fs::path& file) {
+      std::string text = ReadFileBytes(fs::path(file.string() + ".lekto"));
+      const std::size_t line = text.find("\nbook\t");
+      if (format == "epub" && line != std::string::npos) text.erase(line, text.find('\n', line + 1) - line);
+      return text;
+    };
+    EXPECT_EQ(record(book), record(fresh));
 
     Requests();
     const std::string before = ReadFileBytes(book);
