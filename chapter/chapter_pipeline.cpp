@@ -5,6 +5,7 @@
 #include "chapter/body_location.h"
 #include "chapter/page_loop.h"
 #include "chapter/site_rule.h"
+#include "text/character_references.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 
@@ -32,7 +33,8 @@ std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
 
   const std::string body = IsSpecialSite(link) ? ExtractSpecialSite(row, std::move(page), job)
                                                : CollectChapterBody(row, std::move(page), charset, job);
-  std::string text = CleanBody(body);
+  // The references the written cleanup leaves would reach the reader as markup.
+  std::string text = text::DecodeCharacterReferences(CleanBody(body));
   if (job.controls.FiltersEnabled()) text = ApplyUserFilters(text, job.controls.FilterRules());
 
   if (mode == ChapterMode::kDownload && text.empty()) return text;

@@ -4,6 +4,7 @@
 #include "chapter/page_loop.h"
 #include "http/url.h"
 #include "regex/regex_engine.h"
+#include "text/character_references.h"
 #include "text/gbk_text.h"
 #include "text/page_charset.h"
 #include "text/text_codec.h"
@@ -147,6 +148,9 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
     pageAddress = link;
   }
   SecondOpinion(pages, address, book);
+  // Titles as the page shows them: "A &amp; B" is "A & B".
+  book.title = text::DecodeCharacterReferences(book.title);
+  for (std::string& title : book.chapterTitles) title = text::DecodeCharacterReferences(title);
   return book;
 }
 

@@ -1,6 +1,7 @@
 #include "toc/toc_second_opinion.h"
 
 #include "chapter/link_resolution.h"
+#include "text/character_references.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 #include "toc/toc_parser.h"
@@ -206,6 +207,12 @@ ChapterRun FindChapterRun(const std::vector<ReadTocPage>& pages, std::string_vie
 
 bool BookTitleFailed(std::string_view writtenTitle, std::string_view page) {
   if (writtenTitle.empty()) return true;
+  for (const std::string_view tag : {"<title>", "<TITLE>"}) {
+    const std::size_t at = page.find(std::string(tag) + std::string(writtenTitle));
+    if (at == std::string_view::npos) continue;
+    const std::string_view rest = page.substr(at + tag.size() + writtenTitle.size(), 16);
+    if (rest.starts_with('&') && text::DecodeCharacterReferences(rest) != rest) return true;
+  }
   const auto latin = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
   if (!std::all_of(writtenTitle.begin(), writtenTitle.end(),
                    [&](char c) { return latin(c) || (c >= '0' && c <= '9') || c == '-'; })) {

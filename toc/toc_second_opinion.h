@@ -50,8 +50,9 @@ struct ChapterRun {
 ChapterRun FindChapterRun(const std::vector<ReadTocPage>& pages, std::string_view tocAddress,
                           std::string_view siteRoot);
 
-// True when the written title rule plainly failed on `page`: no title, or the name of a book in Latin script cut
-// at its first blank ("Heavenly" of "<title>Heavenly Jewel Change - ..."), since the rule takes no blanks.
+// True when the written title rule plainly failed on `page`: no title, the name of a book in Latin script cut
+// at its first blank ("Heavenly" of "<title>Heavenly Jewel Change - ..."), since the rule takes no blanks, or a
+// name cut at a character reference ("书名" of "<title>书名&#x4E2D;..."), which the rule does not read.
 bool BookTitleFailed(std::string_view writtenTitle, std::string_view page);
 
 // The book's name from the page read as a browser reads it: og:title, else the first h1, else the title

@@ -196,6 +196,21 @@ TEST_F(PipelineTest, ContinuationsStayOnTheChaptersHostAndPages) {
   EXPECT_EQ(Fetched(), (std::vector<std::string>{"/stay/2.html", "/stay/2_2.html"}));
 }
 
+// References the written cleanup leaves reach the reader as the characters they stand for; the ones it removes
+// stay removed.
+TEST_F(PipelineTest, CharacterReferencesAreReadAsTheirCharacters) {
+  TempFolder folder;
+  testsupport::WriteFileBytes(folder.Path() / "1.html",
+                              Gbk(u8"<html><head><meta charset=\"gbk\"></head><body><div id=\"content\">"
+                                  u8"&nbsp;&nbsp;&quot;走吧。&quot;他说&hellip;&#8226;A&amp;B&#x2605;&lt;"
+                                  u8"<br/><br/>&#31532;二行正文在此，够长。</div></body></html>"));
+  server_->ServeStatic("/refs/", folder.Path().string());
+  const Book book = PagesBook({"/refs/1.html"});
+  EXPECT_EQ(Text(book, 0, ChapterMode::kDownload),
+            "/refs/1.html" + kCrLf + text::Utf8ToText(reinterpret_cast<const char*>(u8"\"走吧。\"他说…•A&B★")) + kCrLf +
+                Gbk(u8"第二行正文在此，够长。"));
+}
+
 // The charset the HTTP header names reads a page that names none: four Big5 bytes, too few for a guess.
 TEST_F(PipelineTest, HeaderCharsetReadsAPageThatNamesNone) {
   TempFolder folder;

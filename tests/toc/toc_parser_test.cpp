@@ -93,6 +93,22 @@ TEST_F(TocParserTest, TitleSiteRootAndChaptersInPageOrder) {
   }
 }
 
+// Titles as the page shows them: references read, in the book's title and in every row's.
+TEST_F(TocParserTest, CharacterReferencesInTitlesAreRead) {
+  std::string list;
+  for (int n = 1; n <= 6; ++n) {
+    list +=
+        "<dd><a href=\"" + ChapterHref(n) + "\">&#31532;" + std::to_string(n) + G(u8"章 甲&amp;乙&hellip;</a></dd>\n");
+  }
+  pages_->Write("refs.html", TocPage(u8"书名&#x4E2D;最新章节", list));
+  const std::optional<Book> book = Parse("refs.html");
+  ASSERT_TRUE(book);
+  EXPECT_EQ(book->title, G(u8"书名中"));
+  ASSERT_EQ(book->RowCount(), 6);
+  EXPECT_EQ(book->chapterTitles[0], G(u8"第1章 甲&乙…"));
+  EXPECT_EQ(book->chapterTitles[5], G(u8"第6章 甲&乙…"));
+}
+
 TEST_F(TocParserTest, UpperCaseTitleTagAndHref) {
   std::string list;
   for (int n = 1; n <= 6; ++n) list += "<DD><A HREF='" + ChapterHref(n) + "'>" + ChapterTitle(n) + "</A></DD>\n";
