@@ -100,9 +100,10 @@ std::string Utf8Of(char32_t c) {
 
 }  // namespace
 
-std::string DecodeCharacterReferences(std::string_view gbk) {
+std::string DecodeCharacterReferences(std::string text) {
+  const std::string_view gbk = text;
   std::size_t amp = gbk.find('&');
-  if (amp == std::string_view::npos) return std::string(gbk);
+  if (amp == std::string_view::npos) return text;
   std::string out;
   out.reserve(gbk.size());
   std::size_t copied = 0;

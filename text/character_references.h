@@ -11,7 +11,8 @@ namespace lekto::text {
 // numbers 128-159 read as the Windows-1252 characters browsers show for them; 0, surrogates and numbers past
 // U+10FFFF as "?"), and the named ones in common use on novel sites, which must end with ";". A no-break space
 // becomes a plain space, and the zero-width characters vanish. A character GBK lacks is kept as its four-byte
-// form. Anything else (an unknown name, a "&" in prose) stays as it is.
-std::string DecodeCharacterReferences(std::string_view gbk);
+// form. Anything else (an unknown name, a "&" in prose) stays as it is. A text without "&" is handed back as it
+// came, uncopied.
+std::string DecodeCharacterReferences(std::string gbk);
 
 }  // namespace lekto::text

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 namespace lekto {
 namespace {
@@ -149,8 +150,8 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
   }
   SecondOpinion(pages, address, book);
   // Titles as the page shows them: "A &amp; B" is "A & B".
-  book.title = text::DecodeCharacterReferences(book.title);
-  for (std::string& title : book.chapterTitles) title = text::DecodeCharacterReferences(title);
+  book.title = text::DecodeCharacterReferences(std::move(book.title));
+  for (std::string& title : book.chapterTitles) title = text::DecodeCharacterReferences(std::move(title));
   return book;
 }
 

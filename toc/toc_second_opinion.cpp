@@ -211,7 +211,7 @@ bool BookTitleFailed(std::string_view writtenTitle, std::string_view page) {
     const std::size_t at = page.find(std::string(tag) + std::string(writtenTitle));
     if (at == std::string_view::npos) continue;
     const std::string_view rest = page.substr(at + tag.size() + writtenTitle.size(), 16);
-    if (rest.starts_with('&') && text::DecodeCharacterReferences(rest) != rest) return true;
+    if (rest.starts_with('&') && text::DecodeCharacterReferences(std::string(rest)) != rest) return true;
   }
   const auto latin = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
   if (!std::all_of(writtenTitle.begin(), writtenTitle.end(),
