@@ -26,10 +26,6 @@ struct WindowUpdate {
 
 namespace {
 
-QString Quoted(const std::string& bookTitle) {
-  return QStringLiteral("《") + FromGbk(bookTitle) + QStringLiteral("》");
-}
-
 // Reads the list again and downloads the rows the book lacks, waiting for the download's end. `stop`, set when
 // the reader cancels, stops the download at once (its rows would otherwise wait out their retries).
 WindowUpdate DownloadNewChapters(const RecordedBook& book, const Fetcher& fetch, const std::atomic<bool>& stop) {

@@ -19,14 +19,6 @@
 
 namespace lekto {
 
-namespace {
-
-QString Quoted(const std::string& bookTitle) {
-  return QStringLiteral("《") + FromGbk(bookTitle) + QStringLiteral("》");
-}
-
-}  // namespace
-
 void MainWindow::StartDownload() {
   // A download still running keeps its temp folder and its workers; the click is refused.
   if (downloadRunning_) return;

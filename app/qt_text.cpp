@@ -17,6 +17,10 @@ std::string ToGbk(const QString& text) {
   return text::Utf8ToText(text.toStdString());
 }
 
+QString Quoted(std::string_view bookTitle) {
+  return QStringLiteral("《") + FromGbk(bookTitle) + QStringLiteral("》");
+}
+
 QString FromGbkLines(std::string_view gbk) {
   QString text = FromGbk(gbk);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -9,6 +9,8 @@
 namespace lekto {
 
 QString FromGbk(std::string_view gbk);
+// A book's title as messages name it: 《书名》.
+QString Quoted(std::string_view bookTitle);
 std::string ToGbk(const QString& text);
 
 // The same, turning CR LF into a line feed and back.

@@ -112,12 +112,11 @@ std::string BookHash(std::string_view bytes) {
 }
 
 std::optional<std::vector<std::string>> ReadBookChapters(const fs::path& file, BookFormat format,
-                                                         const BookLayout& layout, std::size_t chapters) {
+                                                         const BookLayout& layout) {
   const std::optional<std::string> bytes = ReadWholeFile(file);
   if (!bytes || bytes->size() != layout.bytes || BookHash(*bytes) != layout.hash) return std::nullopt;
-  if (format == BookFormat::kEpub) return EpubChapters(*bytes, chapters);
+  if (format == BookFormat::kEpub) return EpubChapters(*bytes, layout.chapterBytes.size());
 
-  if (layout.chapterBytes.size() != chapters) return std::nullopt;
   const std::uint64_t body = std::accumulate(layout.chapterBytes.begin(), layout.chapterBytes.end(), std::uint64_t{0});
   if (body > bytes->size()) return std::nullopt;
   // The title line comes first; the chapters follow it back to back up to the end of the file.

@@ -17,17 +17,20 @@ namespace lekto {
 
 struct BookLayout {
   std::uint64_t bytes = 0;
-  std::string hash;                         // BookHash of the file's bytes; empty when not known
-  std::vector<std::uint64_t> chapterBytes;  // text formats: the bytes each chapter takes, in book order
+  std::string hash;  // BookHash of the file's bytes; empty when not known
+  // One entry per chapter, in book order: the bytes it takes in a text book (an EPUB's entries are not read). A
+  // writer fills it for text books only; a record gives one entry per written chapter in any format.
+  std::vector<std::uint64_t> chapterBytes;
 };
 
 // The 64-bit FNV-1a hash of `bytes` as 16 hex digits: tells a changed file from the one written.
 std::string BookHash(std::string_view bytes);
 
-// The `chapters` chapter texts of the book file, in book order, in the working text (GBK, CR LF), such that a
-// writer of `format` given the same titles writes them as they stand in the file. std::nullopt when the file is
-// missing or unreadable, is not the file `layout` describes, or does not hold that many chapters.
+// The chapter texts of the book file (one per entry of the layout's chapterBytes), in book order, in the working
+// text (GBK, CR LF), such that a writer of `format` given the same titles writes them as they stand in the file.
+// std::nullopt when the file is missing or unreadable, is not the file `layout` describes, or does not hold that
+// many chapters.
 std::optional<std::vector<std::string>> ReadBookChapters(const std::filesystem::path& file, BookFormat format,
-                                                         const BookLayout& layout, std::size_t chapters);
+                                                         const BookLayout& layout);
 
 }  // namespace lekto

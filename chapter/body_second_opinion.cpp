@@ -88,25 +88,11 @@ std::size_t CharCount(std::string_view line) {
 // The line without the blanks and ideographic spaces around it.
 std::string_view TrimLine(std::string_view line) {
   static const std::string kIdeographicSpace = text::Gbk(u8"　");
-  for (bool trimmed = true; trimmed && !line.empty();) {
-    trimmed = false;
-    if (IsBlank(line.front())) {
-      line.remove_prefix(1);
-      trimmed = true;
-    } else if (text::StartsWith(line, kIdeographicSpace)) {
-      line.remove_prefix(kIdeographicSpace.size());
-      trimmed = true;
-    }
+  while (!line.empty() && (IsBlank(line.front()) || text::StartsWith(line, kIdeographicSpace))) {
+    line.remove_prefix(IsBlank(line.front()) ? 1 : kIdeographicSpace.size());
   }
-  for (bool trimmed = true; trimmed && !line.empty();) {
-    trimmed = false;
-    if (IsBlank(line.back())) {
-      line.remove_suffix(1);
-      trimmed = true;
-    } else if (text::EndsWith(line, kIdeographicSpace)) {
-      line.remove_suffix(kIdeographicSpace.size());
-      trimmed = true;
-    }
+  while (!line.empty() && (IsBlank(line.back()) || text::EndsWith(line, kIdeographicSpace))) {
+    line.remove_suffix(IsBlank(line.back()) ? 1 : kIdeographicSpace.size());
   }
   return line;
 }

@@ -49,9 +49,7 @@ std::optional<RecordedBook> OpenRecordedBook(const fs::path& path, OpenProblem& 
     problem = OpenProblem::kNoBook;
     return std::nullopt;
   }
-  const auto written = static_cast<std::size_t>(
-      std::count_if(record->chapters.begin(), record->chapters.end(), [](const auto& c) { return c.written; }));
-  std::optional<std::vector<std::string>> texts = ReadBookChapters(book.bookFile, *format, LayoutOf(*record), written);
+  std::optional<std::vector<std::string>> texts = ReadBookChapters(book.bookFile, *format, LayoutOf(*record));
   if (!texts) {
     problem = OpenProblem::kBookChanged;
     return std::nullopt;
@@ -158,15 +156,8 @@ UpdateWrite WriteUpdatedBook(const RecordedBook& old, UpdatedBook& updated) {
   const WrittenBook written = WriteBookFile(old.bookFile, old.format, updated.content);
   if (!written.written) return result;
   result.bookWritten = true;
-  DownloadRecord& record = updated.record;
-  record.bookBytes = written.layout.bytes;
-  record.bookHash = written.layout.hash;
-  std::size_t next = 0;
-  for (RecordedChapter& chapter : record.chapters) {
-    chapter.bytes =
-        chapter.written && next < written.layout.chapterBytes.size() ? written.layout.chapterBytes[next++] : 0;
-  }
-  result.recordWritten = WriteDownloadRecord(BookRecordPath(old.bookFile), record);
+  ApplyLayout(updated.record, written.layout);
+  result.recordWritten = WriteDownloadRecord(BookRecordPath(old.bookFile), updated.record);
   return result;
 }
 

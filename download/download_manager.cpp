@@ -122,12 +122,10 @@ ChapterFailure FailureOf(const http::Response& response) {
 }
 
 DownloadRecord MakeRecord(const Book& book, const Controls& controls, const std::vector<bool>& written,
-                          const DownloadOptions& options, const BookLayout& layout = {}) {
+                          const DownloadOptions& options) {
   DownloadRecord record;
   record.format = BookFormatName(options.format);
   record.reversed = options.reversedList;
-  record.bookBytes = layout.bytes;
-  record.bookHash = layout.hash;
   record.address = controls.Address();
   record.bookTitle = book.title;
   record.transcode = controls.Transcode();
@@ -135,12 +133,8 @@ DownloadRecord MakeRecord(const Book& book, const Controls& controls, const std:
   record.filtersEnabled = controls.FiltersEnabled();
   record.filterRules = controls.FilterRules();
   record.chapters.reserve(static_cast<std::size_t>(book.RowCount()));
-  std::size_t nextSize = 0;  // the layout lists the sizes of the written chapters alone
   for (int row = 0; row < book.RowCount(); ++row) {
-    const bool isWritten = written[static_cast<std::size_t>(row)];
-    const std::uint64_t bytes =
-        isWritten && nextSize < layout.chapterBytes.size() ? layout.chapterBytes[nextSize++] : 0;
-    record.chapters.push_back({book.TitleAt(row), book.LinkAt(row), isWritten, bytes});
+    record.chapters.push_back({book.TitleAt(row), book.LinkAt(row), written[static_cast<std::size_t>(row)]});
   }
   return record;
 }
@@ -427,8 +421,9 @@ void DownloadManager::Finish(Run& run) {
                                         {run.options.format, run.controls->Address(), run.book->chapterTitles});
       report.merged = true;
       if (report.merge.written) {
-        WriteDownloadRecord(BookRecordPath(report.merge.bookFile),
-                            MakeRecord(*run.book, *run.controls, inBook, run.options, report.merge.layout));
+        DownloadRecord record = MakeRecord(*run.book, *run.controls, inBook, run.options);
+        ApplyLayout(record, report.merge.layout);
+        WriteDownloadRecord(BookRecordPath(report.merge.bookFile), record);
       }
     } catch (...) {
     }

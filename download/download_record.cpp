@@ -249,6 +249,15 @@ fs::path BookRecordPath(const fs::path& bookFile) {
   return record;
 }
 
+void ApplyLayout(DownloadRecord& record, const BookLayout& layout) {
+  record.bookBytes = layout.bytes;
+  record.bookHash = layout.hash;
+  std::size_t next = 0;  // the layout lists the written chapters alone
+  for (RecordedChapter& chapter : record.chapters) {
+    chapter.bytes = chapter.written && next < layout.chapterBytes.size() ? layout.chapterBytes[next++] : 0;
+  }
+}
+
 BookLayout LayoutOf(const DownloadRecord& record) {
   BookLayout layout{record.bookBytes, record.bookHash, {}};
   for (const RecordedChapter& chapter : record.chapters) {

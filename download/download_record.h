@@ -52,8 +52,12 @@ struct DownloadRecord {
   std::vector<RecordedChapter> chapters;  // one per row, in row order (beside a book: in book order)
 };
 
-// Where the written chapters lie in the book the record describes (book/book_layout.h).
+// Where the written chapters lie in the book the record describes (book/book_layout.h): one entry per written
+// chapter, its bytes in a text book (0 in an EPUB).
 BookLayout LayoutOf(const DownloadRecord& record);
+// The inverse: the book's size and hash, and each written chapter's bytes in turn, from the layout of the book
+// just written.
+void ApplyLayout(DownloadRecord& record, const BookLayout& layout);
 
 // Writes the record to `file` atomically: a temporary file beside it, renamed over it once complete. False, with
 // any earlier record left as it was, when it could not be written.
