@@ -10,6 +10,7 @@
 #include "toc/toc_parser.h"
 
 #include <QClipboard>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -90,6 +92,7 @@ void MainWindow::FinishParse(std::optional<Book> parsed, const FetchLog& log) {
 }
 
 void MainWindow::FillRows() {
+  ShowWindowTitle();
   const QSignalBlocker blocker(list_);
   list_->clearSelection();
   list_->setRowCount(0);
@@ -178,13 +181,26 @@ void MainWindow::ReverseChapterOrder() {
   std::reverse(reversed->chapterLinks.begin(), reversed->chapterLinks.end());
   book_ = std::move(reversed);
   listReversed_ = !listReversed_;
+  // Each row keeps its tick: a junk row the reader unticked stays unticked in the new order.
+  std::vector<bool> checks;
+  for (int row = list_->rowCount() - 1; row >= 0; --row)
+    checks.push_back(list_->item(row, 0)->checkState() == Qt::Checked);
   FillRows();
+  const QSignalBlocker blocker(list_);
+  for (int row = 0; row < list_->rowCount() && row < static_cast<int>(checks.size()); ++row) {
+    list_->item(row, 0)->setCheckState(checks[static_cast<std::size_t>(row)] ? Qt::Checked : Qt::Unchecked);
+  }
+  controls_.SetRowChecks(std::move(checks));
 }
 
 void MainWindow::CopyChapterLink() {
   const int row = SelectedRow();
   if (row < 0 || row >= book_->RowCount()) return;
   QGuiApplication::clipboard()->setText(FromGbk(book_->chapterLinks[row]));
+  // Said beside the pointer, and on the status strip unless a download's progress stands there.
+  const QString said = QStringLiteral("已复制链接：") + FromGbk(book_->chapterLinks[row]);
+  QToolTip::showText(QCursor::pos(), said, list_, {}, 2000);
+  if (!downloadRunning_) label5_->setText(said);
 }
 
 void MainWindow::OpenChapterRow() {

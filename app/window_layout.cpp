@@ -10,11 +10,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStringList>
 #include <QTableWidget>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
 
@@ -23,14 +26,18 @@ namespace lekto {
 namespace {
 
 // The default outer size is 630 x 467; the client area is what remains inside a 3-pixel border and a 20-pixel
-// caption bar. Qt sizes the client area and leaves the frame to the window manager. The default size is also the
-// smallest: every control keeps the place it has there.
+// caption bar. Qt sizes the client area and leaves the frame to the window manager. The menu bar sits above the
+// client area, as a menu bar does, and a progress strip is added below the last row of controls, so the controls
+// keep their client coordinates. The default size is also the smallest: every control keeps the place it has
+// there.
 constexpr int kOuterWidth = 630;
 constexpr int kOuterHeight = 467;
 constexpr int kFrameBorder = 3;
 constexpr int kCaptionBar = 20;
+constexpr int kStripHeight = 42;  // the progress strip below the buttons: two lines
 constexpr int kClientWidth = kOuterWidth - 2 * kFrameBorder;
-constexpr int kClientHeight = kOuterHeight - 2 * kFrameBorder - kCaptionBar;
+constexpr int kClientHeight = kOuterHeight - 2 * kFrameBorder - kCaptionBar + kStripHeight;
+constexpr int kStripTop = 436;
 
 const QStringList kHelpLines = {
     QStringLiteral("使用说明:双击编辑框清空。"),
@@ -90,16 +97,20 @@ QFont WindowFont() {
 }
 
 // How a control follows the extra room of a larger window. The list takes a third of the extra width and the
-// content box the rest; both take all of the extra height. What sits beside or below them moves along.
+// content box the rest; the list takes all of the extra height, the content box three quarters and the filter-rule
+// box below it the last quarter. What sits beside or below them moves along.
 enum Follow : unsigned {
   kStay = 0,
-  kRightOfList = 1U << 0,    // moves right by the list's extra width
-  kRightEdge = 1U << 1,      // moves right by all of the extra width
-  kWiderAsList = 1U << 2,    // grows by the list's extra width
-  kWiderAsViewer = 1U << 3,  // grows by the content box's extra width
-  kWiderAll = 1U << 4,       // grows by all of the extra width
-  kBottom = 1U << 5,         // moves down by the extra height
-  kTaller = 1U << 6,         // grows by the extra height
+  kRightOfList = 1U << 0,      // moves right by the list's extra width
+  kRightEdge = 1U << 1,        // moves right by all of the extra width
+  kWiderAsList = 1U << 2,      // grows by the list's extra width
+  kWiderAsViewer = 1U << 3,    // grows by the content box's extra width
+  kWiderAll = 1U << 4,         // grows by all of the extra width
+  kBottom = 1U << 5,           // moves down by the extra height
+  kTaller = 1U << 6,           // grows by the extra height
+  kBelowViewer = 1U << 7,      // moves down by the content box's extra height
+  kTallerAsViewer = 1U << 8,   // grows by the content box's extra height
+  kTallerAsFilters = 1U << 9,  // grows by the filter-rule box's extra height
 };
 
 template <typename Control>
@@ -120,19 +131,24 @@ Control* Place(QWidget* parent, const QString& name, const QString& caption, int
 QRect Followed(const QRect& base, unsigned follow, int extraWidth, int extraHeight) {
   const int listShare = extraWidth / 3;
   const int viewerShare = extraWidth - listShare;
+  const int filterRise = extraHeight / 4;
+  const int viewerRise = extraHeight - filterRise;
   QRect placed = base;
   if (follow & kRightOfList) placed.translate(listShare, 0);
   if (follow & kRightEdge) placed.translate(extraWidth, 0);
   if (follow & kBottom) placed.translate(0, extraHeight);
+  if (follow & kBelowViewer) placed.translate(0, viewerRise);
   if (follow & kWiderAsList) placed.setWidth(placed.width() + listShare);
   if (follow & kWiderAsViewer) placed.setWidth(placed.width() + viewerShare);
   if (follow & kWiderAll) placed.setWidth(placed.width() + extraWidth);
   if (follow & kTaller) placed.setHeight(placed.height() + extraHeight);
+  if (follow & kTallerAsViewer) placed.setHeight(placed.height() + viewerRise);
+  if (follow & kTallerAsFilters) placed.setHeight(placed.height() + filterRise);
   return placed;
 }
 
 // The help lines, then where the books go: a reader of an installed copy would not find them beside the program.
-QString HelpText(const std::filesystem::path& baseFolder) {
+QString WindowHelpText(const std::filesystem::path& baseFolder) {
   return kHelpLines.join(QLatin1Char('\n')) + QLatin1Char('\n') + QStringLiteral("下载合并好的书保存在：") +
          FromPath(WorkFolder(baseFolder));
 }
@@ -141,22 +157,24 @@ QString HelpText(const std::filesystem::path& baseFolder) {
 
 void MainWindow::BuildControls() {
   setObjectName(QStringLiteral("MainWindow"));
-  setWindowTitle(QStringLiteral("Lekto(Orvane)"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
-  setMinimumSize(kClientWidth, kClientHeight);
-  resize(kClientWidth, kClientHeight);
-  move(50, 50);
   setFont(WindowFont());
+  // The controls live in the client area below the menu bar, at their client coordinates.
+  client_ = new QWidget(this);
+  client_->setObjectName(QStringLiteral("客户区"));
+  client_->setMinimumSize(kClientWidth, kClientHeight);
+  client_->installEventFilter(this);
+  QWidget* const area = client_;
 
-  edit1_ = Place<QLineEdit>(this, QStringLiteral("编辑框1"), 8, 8, 464, 32);
-  button1_ = Place<QPushButton>(this, QStringLiteral("按钮1"), QStringLiteral("目录解析"), 480, 8, 64, 32);
-  check2_ = Place<QCheckBox>(this, QStringLiteral("选择框2"), QStringLiteral("转码"), 552, 4, 64, 16);
-  check3_ = Place<QCheckBox>(this, QStringLiteral("选择框3"), QStringLiteral("预处理"), 552, 28, 64, 16);
-  label1_ = Place<QLabel>(this, QStringLiteral("标签1"), QStringLiteral("章节列表"), 8, 48, 256, 16);
-  label2_ = Place<QLabel>(this, QStringLiteral("标签2"), QStringLiteral("内容"), 352, 48, 264, 16);
+  edit1_ = Place<QLineEdit>(area, QStringLiteral("编辑框1"), 8, 8, 464, 32);
+  button1_ = Place<QPushButton>(area, QStringLiteral("按钮1"), QStringLiteral("目录解析"), 480, 8, 64, 32);
+  check2_ = Place<QCheckBox>(area, QStringLiteral("选择框2"), QStringLiteral("转码"), 552, 4, 64, 16);
+  check3_ = Place<QCheckBox>(area, QStringLiteral("选择框3"), QStringLiteral("预处理"), 552, 28, 64, 16);
+  label1_ = Place<QLabel>(area, QStringLiteral("标签1"), QStringLiteral("章节列表"), 8, 48, 256, 16);
+  label2_ = Place<QLabel>(area, QStringLiteral("标签2"), QStringLiteral("内容"), 352, 48, 264, 16);
 
-  list_ = Place<QTableWidget>(this, QStringLiteral("超级列表框2"), 8, 64, 336, 336);
+  list_ = Place<QTableWidget>(area, QStringLiteral("超级列表框2"), 8, 64, 336, 336);
   list_->setColumnCount(3);
   list_->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("章节名称"), QStringLiteral("下载状态")});
   list_->setColumnWidth(0, 50);
@@ -174,18 +192,18 @@ void MainWindow::BuildControls() {
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setWordWrap(false);
 
-  edit2_ = Place<QPlainTextEdit>(this, QStringLiteral("编辑框2"), 352, 64, 264, 272);
+  edit2_ = Place<QPlainTextEdit>(area, QStringLiteral("编辑框2"), 352, 64, 264, 272);
   edit2_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   edit2_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   edit2_->setFont(ContentFont());
-  edit2_->setPlainText(HelpText(baseFolder_));
+  edit2_->setPlainText(HelpText());
 
-  label4_ = Place<QLabel>(this, QStringLiteral("标签4"), QStringLiteral("正则过滤内容"), 352, 338, 80, 16);
-  check1_ = Place<QCheckBox>(this, QStringLiteral("选择框1"), QStringLiteral("启用"), 440, 338, 56, 16);
-  button7_ = Place<QPushButton>(this, QStringLiteral("按钮7"), QStringLiteral(".*?"), 496, 340, 48, 16);
-  button8_ = Place<QPushButton>(this, QStringLiteral("按钮8"), QStringLiteral("[\\S\\s]*?"), 552, 340, 56, 16);
+  label4_ = Place<QLabel>(area, QStringLiteral("标签4"), QStringLiteral("正则过滤内容"), 352, 338, 80, 16);
+  check1_ = Place<QCheckBox>(area, QStringLiteral("选择框1"), QStringLiteral("启用"), 440, 338, 56, 16);
+  button7_ = Place<QPushButton>(area, QStringLiteral("按钮7"), QStringLiteral(".*?"), 496, 340, 48, 16);
+  button8_ = Place<QPushButton>(area, QStringLiteral("按钮8"), QStringLiteral("[\\S\\s]*?"), 552, 340, 56, 16);
 
-  edit3_ = Place<QPlainTextEdit>(this, QStringLiteral("编辑框3"), 352, 360, 264, 48);
+  edit3_ = Place<QPlainTextEdit>(area, QStringLiteral("编辑框3"), 352, 360, 264, 48);
   edit3_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   edit3_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   edit3_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -193,20 +211,29 @@ void MainWindow::BuildControls() {
   edit3_->setPlainText(QStringLiteral("过滤规则1\n过滤规则2\n过滤规则3"));
   edit3_->setEnabled(false);
 
-  button5_ = Place<QPushButton>(this, QStringLiteral("按钮5"), QStringLiteral("全选"), 8, 408, 40, 24);
-  button6_ = Place<QPushButton>(this, QStringLiteral("按钮6"), QStringLiteral("反选"), 64, 408, 40, 24);
-  button9_ = Place<QPushButton>(this, QStringLiteral("按钮9"), QStringLiteral("倒序"), 120, 408, 40, 24);
-  label3_ = Place<QLabel>(this, QStringLiteral("标签3"), QStringLiteral("线程："), 176, 408, 72, 24);
-  button4_ = Place<QPushButton>(this, QStringLiteral("按钮4"), QStringLiteral("下载"), 256, 408, 48, 24);
-  button10_ = Place<QPushButton>(this, QStringLiteral("按钮10"), QStringLiteral("合并"), 312, 408, 48, 24);
-  button2_ = Place<QPushButton>(this, QStringLiteral("按钮2"), QStringLiteral("上一章"), 392, 408, 48, 24);
-  button3_ = Place<QPushButton>(this, QStringLiteral("按钮3"), QStringLiteral("下一章"), 536, 408, 48, 24);
-  // Stops waiting for a parse or a chapter; it stands in the free space between the two status lines and shows
-  // only while the window waits.
-  button11_ = Place<QPushButton>(this, QStringLiteral("按钮11"), QStringLiteral("取消"), 296, 46, 48, 18);
-  button11_->setToolTip(QStringLiteral("停止等待（Esc）"));
+  button5_ = Place<QPushButton>(area, QStringLiteral("按钮5"), QStringLiteral("全选"), 8, 408, 40, 24);
+  button6_ = Place<QPushButton>(area, QStringLiteral("按钮6"), QStringLiteral("反选"), 64, 408, 40, 24);
+  button9_ = Place<QPushButton>(area, QStringLiteral("按钮9"), QStringLiteral("倒序"), 120, 408, 40, 24);
+  label3_ = Place<QLabel>(area, QStringLiteral("标签3"), QStringLiteral("线程："), 176, 408, 72, 24);
+  button4_ = Place<QPushButton>(area, QStringLiteral("按钮4"), QStringLiteral("下载"), 256, 408, 48, 24);
+  button10_ = Place<QPushButton>(area, QStringLiteral("按钮10"), QStringLiteral("合并"), 312, 408, 48, 24);
+  button2_ = Place<QPushButton>(area, QStringLiteral("按钮2"), QStringLiteral("上一章"), 392, 408, 48, 24);
+  button3_ = Place<QPushButton>(area, QStringLiteral("按钮3"), QStringLiteral("下一章"), 536, 408, 48, 24);
+  // Stops waiting for a parse or a chapter, and stops a download; it stands in the free space between the two
+  // status lines and shows only while the window waits or downloads.
+  button11_ = Place<QPushButton>(area, QStringLiteral("按钮11"), QStringLiteral("取消"), 296, 46, 48, 18);
   button11_->setCursor(Qt::ArrowCursor);
   button11_->hide();
+  // The strip below the buttons' row. Its first line shows how far a download is: a bar, and the counts
+  // starting under "线程：". Its second line, under the filter-rule box, names the rules that are not valid
+  // expressions.
+  progress1_ = Place<QProgressBar>(area, QStringLiteral("进度条1"), 8, kStripTop, 160, 18);
+  progress1_->setRange(0, 1);
+  progress1_->setValue(0);
+  progress1_->setTextVisible(false);
+  label5_ = Place<QLabel>(area, QStringLiteral("标签5"), QString(), 176, kStripTop, 440, 18);
+  label6_ = Place<QLabel>(area, QStringLiteral("标签6"), QString(), 352, kStripTop + 20, 264, 16);
+  label6_->setStyleSheet(QStringLiteral("color: #b00020;"));
 
   // Where each control goes when the window grows.
   const std::pair<QWidget*, unsigned> follows[] = {
@@ -217,12 +244,13 @@ void MainWindow::BuildControls() {
       {label1_, kWiderAsList},
       {label2_, kRightOfList | kWiderAsViewer},
       {list_, kWiderAsList | kTaller},
-      {edit2_, kRightOfList | kWiderAsViewer | kTaller},
-      {label4_, kRightOfList | kBottom},
-      {check1_, kRightOfList | kBottom},
-      {button7_, kRightOfList | kBottom},
-      {button8_, kRightOfList | kBottom},
-      {edit3_, kRightOfList | kWiderAsViewer | kBottom},
+      {edit2_, kRightOfList | kWiderAsViewer | kTallerAsViewer},
+      {label4_, kRightOfList | kBelowViewer},
+      {check1_, kRightOfList | kBelowViewer},
+      {button7_, kRightOfList | kBelowViewer},
+      {button8_, kRightOfList | kBelowViewer},
+      {edit3_, kRightOfList | kWiderAsViewer | kBelowViewer | kTallerAsFilters},
+      {label6_, kRightOfList | kWiderAsViewer | kBottom},
       {button5_, kBottom},
       {button6_, kBottom},
       {button9_, kBottom},
@@ -232,6 +260,8 @@ void MainWindow::BuildControls() {
       {button2_, kRightOfList | kBottom},
       {button3_, kRightEdge | kBottom},
       {button11_, kRightOfList},
+      {progress1_, kBottom},
+      {label5_, kWiderAll | kBottom},
   };
   for (const auto& [control, follow] : follows) placements_.push_back({control, control->geometry(), follow});
 
@@ -239,12 +269,28 @@ void MainWindow::BuildControls() {
   timer1_ = new QTimer(this);
   timer1_->setObjectName(QStringLiteral("时钟1"));
   timer1_->setInterval(0);
+
+  BuildMenus();
+  auto* frame = new QVBoxLayout(this);
+  frame->setContentsMargins(0, 0, 0, 0);
+  frame->setSpacing(0);
+  frame->setMenuBar(menuBar_);
+  frame->addWidget(client_);
+  // The menu bar's own height comes on top of the client area's.
+  setMinimumSize(kClientWidth, kClientHeight + menuBar_->sizeHint().height());
+  resize(minimumSize());
+  move(50, 50);
+  SetToolTips();
+  ShowWindowTitle();
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  const int extraWidth = std::max(0, width() - kClientWidth);
-  const int extraHeight = std::max(0, height() - kClientHeight);
+QString MainWindow::HelpText() const {
+  return WindowHelpText(baseFolder_);
+}
+
+void MainWindow::LayOutControls() {
+  const int extraWidth = std::max(0, client_->width() - kClientWidth);
+  const int extraHeight = std::max(0, client_->height() - kClientHeight);
   for (const Placement& placement : placements_) {
     placement.control->setGeometry(Followed(placement.base, placement.follow, extraWidth, extraHeight));
   }
@@ -252,6 +298,34 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
   const int listShare = Followed(QRect(0, 0, 0, 0), kWiderAsList, extraWidth, extraHeight).width();
   list_->setColumnWidth(1, std::max(0, list_->columnWidth(1) + listShare - titleColumnShare_));
   titleColumnShare_ = listShare;
+}
+
+void MainWindow::SetToolTips() {
+  edit1_->setToolTip(QStringLiteral("目录页地址：粘贴小说的章节目录页地址，按回车或点“目录解析”（双击清空）"));
+  button1_->setToolTip(QStringLiteral("读取目录页，列出全部章节"));
+  check2_->setToolTip(QStringLiteral("章节内容显示乱码时勾选"));
+  check3_->setToolTip(QStringLiteral("章节内容为空或不是正文时勾选"));
+  list_->setToolTip(QStringLiteral("双击章节查看内容，右键复制章节链接，勾选要下载的章节"));
+  edit2_->setToolTip(QStringLiteral("章节内容（双击清空）"));
+  check1_->setToolTip(QStringLiteral("用下面的正则表达式删除正文里不要的内容"));
+  button7_->setToolTip(QStringLiteral("在光标处插入“.*?”：匹配一行内的任意内容"));
+  button8_->setToolTip(QStringLiteral("在光标处插入“[\\S\\s]*?”：匹配跨行的任意内容"));
+  edit3_->setToolTip(QStringLiteral("过滤规则：每行一个正则表达式，匹配的内容会被删掉（双击清空）"));
+  button5_->setToolTip(QStringLiteral("勾选全部章节"));
+  button6_->setToolTip(QStringLiteral("勾选的变成不勾选，不勾选的变成勾选"));
+  button9_->setToolTip(QStringLiteral("把章节顺序倒过来，每章的勾选不变"));
+  label3_->setToolTip(QStringLiteral("正在下载的线程数"));
+  button4_->setToolTip(QStringLiteral("下载勾选的章节并合并成书；上次下载的章节会保留（取消或 Esc 停止下载）"));
+  button10_->setToolTip(QStringLiteral("把已下载的章节合并成书"));
+  button2_->setToolTip(QStringLiteral("上一章（Ctrl+PageUp）"));
+  button3_->setToolTip(QStringLiteral("下一章（Ctrl+PageDown）"));
+  button11_->setToolTip(QStringLiteral("停止等待或停止下载（Esc）"));
+  progress1_->setToolTip(QStringLiteral("下载进度"));
+}
+
+void MainWindow::ShowWindowTitle() {
+  // The program's name, and the book of the list once there is one.
+  setWindowTitle(book_->title.empty() ? QStringLiteral("Lekto") : FromGbk(book_->title) + QStringLiteral(" - Lekto"));
 }
 
 }  // namespace lekto

@@ -293,17 +293,22 @@ class WindowChaptersTest : public WindowTest {
     QCOMPARE(RowChecks(list), std::vector<bool>(6, true));
   }
 
+  // "倒序" rebuilds the rows in the other order; each row keeps its tick, so a junk row unticked stays unticked.
   void reverseRebuildsTheRows() {
     Parse();
     QTableWidget* list = ChapterList(*window_);
     ToggleRowCheck(list, 0);
+    ToggleRowCheck(list, 4);
     DoubleClickRow(list, 1);
     ClickButton(*window_, "按钮9");
     QStringList reversed = DemoTitles();
     std::reverse(reversed.begin(), reversed.end());
     QCOMPARE(ColumnTexts(list, 1), reversed);
     QCOMPARE(ColumnTexts(list, 0).first(), QStringLiteral("1"));
-    QCOMPARE(RowChecks(list), std::vector<bool>(6, true));
+    QCOMPARE(RowChecks(list), (std::vector<bool>{true, false, true, true, true, false}));
+    // The core reads the same ticks the rows show.
+    QVERIFY(!window_->CoreControls().RowChecked(5));
+    QVERIFY(window_->CoreControls().RowChecked(4));
     QCOMPARE(ColumnTexts(list, 2), QStringList(6, QStringLiteral("待下载")));
     // The stepping position keeps its number: "下一章" goes on from row 1 of the new order.
     ClickButton(*window_, "按钮3");
@@ -311,6 +316,7 @@ class WindowChaptersTest : public WindowTest {
     QCOMPARE(Label(*window_, "标签2")->text(), reversed[2] + QStringLiteral("--加载完毕！"));
     ClickButton(*window_, "按钮9");
     QCOMPARE(ColumnTexts(list, 1), DemoTitles());
+    QCOMPARE(RowChecks(list), (std::vector<bool>{false, true, true, true, false, true}));
   }
 
   void userFiltersApplyToTheViewer() {
