@@ -327,13 +327,19 @@ class WindowChaptersTest : public WindowTest {
     TypeText(rules, QStringLiteral("林默"));
     QTest::keyClick(rules, Qt::Key_Return);
     TypeText(rules, QStringLiteral("油灯.*?书"));
+    QCOMPARE(Label(*window_, "标签6")->text(), QString());
+    // A rule that is not a valid expression is named under the box, and skipped.
+    QTest::keyClick(rules, Qt::Key_Return);
+    TypeText(rules, QStringLiteral("雨(点"));
+    QCOMPARE(Label(*window_, "标签6")->text(), QStringLiteral("无效的正则，不会使用：第3行“雨(点”"));
     DoubleClickRow(ChapterList(*window_), 1);
     const QString shown = ContentBox(*window_)->toPlainText();
     QVERIFY2(!shown.contains(QStringLiteral("林默")) && !shown.contains(QStringLiteral("油灯")), qPrintable(shown));
-    QVERIFY(shown.contains(QStringLiteral("入夜之后下起了雨")));
+    QVERIFY(shown.contains(QStringLiteral("入夜之后下起了雨，雨点")));
 
     // Switched off again, the same rules delete nothing.
     Click(Find<QCheckBox>(*window_, "选择框1"));
+    QCOMPARE(Label(*window_, "标签6")->text(), QString());
     DoubleClickRow(ChapterList(*window_), 1);
     QVERIFY(ContentBox(*window_)->toPlainText().contains(QStringLiteral("林默点起油灯")));
   }
@@ -365,8 +371,10 @@ class WindowChaptersTest : public WindowTest {
     QTableWidget* list = ChapterList(*window_);
     QTest::mousePress(list->viewport(), Qt::RightButton, {}, QPoint(5, list->viewport()->height() - 5));
     QCOMPARE(clipboard->text(), QStringLiteral("earlier"));
+    QCOMPARE(Label(*window_, "标签5")->text(), QString());
     RightClickRow(list, 4);
     QCOMPARE(clipboard->text(), QString::fromStdString(server_.HttpUrl("/novel/5.html")));
+    QCOMPARE(Label(*window_, "标签5")->text(), QStringLiteral("已复制链接：") + clipboard->text());
     QCOMPARE(list->selectedRanges().front().topRow(), 4);
   }
 
