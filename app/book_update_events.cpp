@@ -98,17 +98,16 @@ void MainWindow::UpdateLastBook() {
   std::optional<RecordedBook> opened = OpenRecordedBook(lastBookFile_, problem);
   if (!opened) {
     const QString file = FromPath(lastBookFile_);
-    ShowLastingMessage(this, QStringLiteral("标题"),
-                       problem == OpenProblem::kNoBook ? QStringLiteral("书籍文件已不存在：") + file
-                       : problem == OpenProblem::kBookChanged
-                           ? QStringLiteral("书籍下载后已被改动，无法更新，请重新下载：") + file
-                           : QStringLiteral("找不到书籍的下载记录，无法更新：") + file);
+    ShowLastingMessage(this, tr("标题"),
+                       problem == OpenProblem::kNoBook ? tr("书籍文件已不存在：") + file
+                       : problem == OpenProblem::kBookChanged ? tr("书籍下载后已被改动，无法更新，请重新下载：") + file
+                                                              : tr("找不到书籍的下载记录，无法更新：") + file);
     return;
   }
   auto book = std::make_shared<const RecordedBook>(std::move(*opened));
   const QString title = Quoted(book->record.bookTitle);
   const QString labelBefore = label1_->text();
-  label1_->setText(title + QStringLiteral("更新中，目录页获取中。。。"));
+  label1_->setText(title + tr("更新中，目录页获取中。。。"));
   auto stop = std::make_shared<std::atomic<bool>>(false);
   // One chapter folder for the window: a book in its work folder is updated through the window's own.
   std::error_code error;
@@ -121,7 +120,7 @@ void MainWindow::UpdateLastBook() {
         return [this, book, update] { FinishUpdate(*book, *update); };
       },
       [this, title](int fetchNumber, const std::string& /*url*/) {
-        label1_->setText(title + QStringLiteral("更新中，已获取 %1 页。。。").arg(fetchNumber));
+        label1_->setText(title + tr("更新中，已获取 %1 页。。。").arg(fetchNumber));
       },
       [this, labelBefore, stop] {
         *stop = true;
@@ -133,43 +132,41 @@ void MainWindow::FinishUpdate(const RecordedBook& book, const WindowUpdate& upda
   const QString title = Quoted(book.record.bookTitle);
   ShowBookFile(book.bookFile);
   if (!update.plan) {
-    ShowLastingMessage(this, QStringLiteral("标题"), title + QStringLiteral("目录获取失败，书籍未改动！"));
+    ShowLastingMessage(this, tr("标题"), title + tr("目录获取失败，书籍未改动！"));
     return;
   }
   if (update.plan->rows.empty()) {
-    ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("没有新章节！"));
+    ShowTimedMessage(this, tr("标题"), title + tr("没有新章节！"));
     return;
   }
   const DownloadReport& report = update.report;
   if (!update.started) {
-    ShowLastingMessage(this, QStringLiteral("提示："),
-                       QStringLiteral("另一个下载正在使用下载文件夹，请等它结束后再试！"));
+    ShowLastingMessage(this, tr("提示："), tr("另一个下载正在使用下载文件夹，请等它结束后再试！"));
     return;
   }
   if (report.writeError) {
-    ShowLastingMessage(this, QStringLiteral("标题"),
-                       title + QStringLiteral("写入章节文件失败，更新已停止，书籍未改动！"));
+    ShowLastingMessage(this, tr("标题"), title + tr("写入章节文件失败，更新已停止，书籍未改动！"));
     return;
   }
   if (report.written == 0) {
-    ShowLastingMessage(this, QStringLiteral("标题"), title + QStringLiteral("新章节下载失败，书籍未改动！"));
+    ShowLastingMessage(this, tr("标题"), title + tr("新章节下载失败，书籍未改动！"));
     return;
   }
   const UpdateResult& result = update.result;
   if (!result.write.bookWritten) {
-    ShowLastingMessage(this, QStringLiteral("标题"), title + QStringLiteral("写入书籍文件失败，书籍未改动！"));
+    ShowLastingMessage(this, tr("标题"), title + tr("写入书籍文件失败，书籍未改动！"));
     return;
   }
-  QString message = title + QStringLiteral("更新完成，新增 %1 章").arg(result.added);
-  if (result.vanished > 0) message += QStringLiteral("，目录里已没有的 %1 章仍留在书中").arg(result.vanished);
+  QString message = title + tr("更新完成，新增 %1 章").arg(result.added);
+  if (result.vanished > 0) message += tr("，目录里已没有的 %1 章仍留在书中").arg(result.vanished);
   const auto failed = static_cast<int>(report.FailedRows().size());
-  if (failed > 0) message += QStringLiteral("，%1 章下载失败，再次更新可重试").arg(failed);
-  if (!result.write.recordWritten) message += QStringLiteral("；下载记录写入失败，下次无法更新");
-  message += QStringLiteral("！");
+  if (failed > 0) message += tr("，%1 章下载失败，再次更新可重试").arg(failed);
+  if (!result.write.recordWritten) message += tr("；下载记录写入失败，下次无法更新");
+  message += tr("！");
   if (failed > 0 || !result.write.recordWritten) {
-    ShowLastingMessage(this, QStringLiteral("标题"), message);
+    ShowLastingMessage(this, tr("标题"), message);
   } else {
-    ShowTimedMessage(this, QStringLiteral("标题"), message);
+    ShowTimedMessage(this, tr("标题"), message);
   }
 }
 

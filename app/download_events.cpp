@@ -62,9 +62,9 @@ void MainWindow::StartDownload() {
   int ticked = 0;
   for (int row = 0; row < list_->rowCount(); ++row) ticked += list_->item(row, 0)->checkState() == Qt::Checked;
   if (ticked == 0) {
-    ShowLastingMessage(this, QStringLiteral("提示："),
-                       list_->rowCount() == 0 ? QStringLiteral("列表里没有章节，请先输入目录页地址并点“目录解析”！")
-                                              : QStringLiteral("请先勾选要下载的章节！"));
+    ShowLastingMessage(this, tr("提示："),
+                       list_->rowCount() == 0 ? tr("列表里没有章节，请先输入目录页地址并点“目录解析”！")
+                                              : tr("请先勾选要下载的章节！"));
     return;
   }
   // The last download's report has reached the window, but its dispatcher may still be returning from handing
@@ -90,8 +90,7 @@ void MainWindow::StartDownload() {
     case DownloadManager::StartResult::kStarted:
       break;
     case DownloadManager::StartResult::kFolderInUse:
-      ShowLastingMessage(this, QStringLiteral("提示："),
-                         QStringLiteral("另一个下载正在使用下载文件夹，请等它结束后再试！"));
+      ShowLastingMessage(this, tr("提示："), tr("另一个下载正在使用下载文件夹，请等它结束后再试！"));
       return;
     default:
       return;
@@ -99,7 +98,7 @@ void MainWindow::StartDownload() {
   downloadRunning_ = true;
   stopping_ = false;
   retryBook_ = nullptr;
-  button4_->setText(QStringLiteral("下载中"));
+  button4_->setText(tr("下载中"));
   button11_->setEnabled(true);
   button11_->show();
   progress1_->setRange(0, ticked);
@@ -122,12 +121,11 @@ bool MainWindow::MayReplaceBook(const std::filesystem::path& bookFile) {
   const std::optional<RecordedBook> old = OpenRecordedBook(bookFile, problem);
   QString why;
   if (!old) {
-    why =
-        problem == OpenProblem::kBookChanged ? QStringLiteral("它在下载后被改动过") : QStringLiteral("它没有下载记录");
+    why = problem == OpenProblem::kBookChanged ? tr("它在下载后被改动过") : tr("它没有下载记录");
   } else if (old->record.address != controls_.Address()) {
-    why = QStringLiteral("它来自另一个目录页");
+    why = tr("它来自另一个目录页");
   } else if (old->record.format != BookFormatName(bookFormat_)) {
-    why = QStringLiteral("它是另一种格式");
+    why = tr("它是另一种格式");
   } else {
     std::unordered_set<std::string> links;
     for (int row = 0; row < list_->rowCount() && row < book_->RowCount(); ++row) {
@@ -135,18 +133,18 @@ bool MainWindow::MayReplaceBook(const std::filesystem::path& bookFile) {
     }
     for (const RecordedChapter& chapter : old->record.chapters) {
       if (chapter.written && !links.contains(chapter.link)) {
-        why = QStringLiteral("它含有这次不下载的章节");
+        why = tr("它含有这次不下载的章节");
         break;
       }
     }
   }
   if (why.isEmpty()) return true;
-  QMessageBox question(QMessageBox::Question, QStringLiteral("提示"),
-                       QStringLiteral("“%1”已存在，不是这次下载写的（%2）。下载完成后会替换它，要继续吗？")
-                           .arg(FromPath(bookFile.filename()), why),
-                       QMessageBox::Ok | QMessageBox::Cancel, this);
-  question.button(QMessageBox::Ok)->setText(QStringLiteral("替换"));
-  question.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+  QMessageBox question(
+      QMessageBox::Question, tr("提示"),
+      tr("“%1”已存在，不是这次下载写的（%2）。下载完成后会替换它，要继续吗？").arg(FromPath(bookFile.filename()), why),
+      QMessageBox::Ok | QMessageBox::Cancel, this);
+  question.button(QMessageBox::Ok)->setText(tr("替换"));
+  question.button(QMessageBox::Cancel)->setText(tr("取消"));
   question.setDefaultButton(QMessageBox::Cancel);
   return question.exec() == QMessageBox::Ok;
 }
@@ -156,7 +154,7 @@ void MainWindow::StopDownload() {
   stopping_ = true;
   downloads_->Cancel();
   // The workers end the request they are in; the report follows when the last one has.
-  button4_->setText(QStringLiteral("停止中"));
+  button4_->setText(tr("停止中"));
   button11_->setEnabled(false);
   ProgressTick();
 }
@@ -185,12 +183,12 @@ void MainWindow::CountChapter(int row, ChapterOutcome outcome) {
 }
 
 void MainWindow::ProgressTick() {
-  label3_->setText(QStringLiteral("线程：") + QString::number(downloads_->RunningWorkers()));
+  label3_->setText(tr("线程：") + QString::number(downloads_->RunningWorkers()));
   if (!downloadRunning_) return;
   const ProgressCounts counts{progress_.total, progress_.finished, progress_.kept, progress_.failed};
   if (stopping_) {
     label5_->setText(ProgressText(counts, std::nullopt) +
-                     QStringLiteral("，正在停止，等待 %1 个请求结束。。。").arg(downloads_->RunningWorkers()));
+                     tr("，正在停止，等待 %1 个请求结束。。。").arg(downloads_->RunningWorkers()));
     return;
   }
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - progress_.started).count();
@@ -200,7 +198,7 @@ void MainWindow::ProgressTick() {
 void MainWindow::FinishDownload(const DownloadReport& report) {
   downloadRunning_ = false;
   stopping_ = false;
-  button4_->setText(QStringLiteral("下载"));
+  button4_->setText(tr("下载"));
   button11_->hide();
   button1_->setEnabled(true);
   button9_->setEnabled(true);
@@ -212,13 +210,13 @@ void MainWindow::FinishDownload(const DownloadReport& report) {
   progress1_->setValue(report.written + failed);
   const QString title = Quoted(report.book->title);
   if (report.writeError) {
-    ShowLastingMessage(this, QStringLiteral("标题"), title + QStringLiteral("写入章节文件失败，下载已停止！"));
+    ShowLastingMessage(this, tr("标题"), title + tr("写入章节文件失败，下载已停止！"));
     return;
   }
   if (report.cancelled) {
     retryBook_ = report.book;
-    ShowTimedMessage(this, QStringLiteral("标题"),
-                     title + QStringLiteral("已停止下载，已完成 %1/%2 章，再点“下载”继续，已下载的章节会保留。")
+    ShowTimedMessage(this, tr("标题"),
+                     title + tr("已停止下载，已完成 %1/%2 章，再点“下载”继续，已下载的章节会保留。")
                                  .arg(report.written)
                                  .arg(report.ticked),
                      kNoteTimeoutMs);
@@ -229,45 +227,43 @@ void MainWindow::FinishDownload(const DownloadReport& report) {
     lastBookFile_ = report.merge.bookFile;
   }
   if (failed > 0) retryBook_ = report.book;
-  const QString kept = report.kept > 0 ? QStringLiteral("（保留了上次下载的 %1 章，下载了其余 %2 章）")
-                                             .arg(report.kept)
-                                             .arg(report.written - report.kept)
-                                       : QString();
+  const QString kept =
+      report.kept > 0
+          ? tr("（保留了上次下载的 %1 章，下载了其余 %2 章）").arg(report.kept).arg(report.written - report.kept)
+          : QString();
   if (failed > 0 && report.merged && report.merge.written) {
-    ShowLastingMessage(this, QStringLiteral("标题"),
-                       title +
-                           QStringLiteral("下载完毕，%1 章下载失败（共 %2 章），再点“下载”可重试失败的章节！")
-                               .arg(failed)
-                               .arg(report.ticked) +
-                           kept);
+    ShowLastingMessage(
+        this, tr("标题"),
+        title + tr("下载完毕，%1 章下载失败（共 %2 章），再点“下载”可重试失败的章节！").arg(failed).arg(report.ticked) +
+            kept);
   } else if (report.merged && report.merge.written) {
-    ShowTimedMessage(this, QStringLiteral("标题"), title + QStringLiteral("下载完毕，合并完成！") + kept,
+    ShowTimedMessage(this, tr("标题"), title + tr("下载完毕，合并完成！") + kept,
                      kept.isEmpty() ? kMessageTimeoutMs : kNoteTimeoutMs);
   } else if (report.written == 0) {
-    ShowLastingMessage(this, QStringLiteral("标题"), title + QStringLiteral("没有下载到任何章节，未合并！"));
+    ShowLastingMessage(this, tr("标题"), title + tr("没有下载到任何章节，未合并！"));
   } else {
-    ShowLastingMessage(this, QStringLiteral("标题"), title + QStringLiteral("合并失败，无法写入书籍文件！"));
+    ShowLastingMessage(this, tr("标题"), title + tr("合并失败，无法写入书籍文件！"));
   }
 }
 
 void MainWindow::ShowBookFile(const std::filesystem::path& bookFile) {
   // The message box closes after a second; the label keeps the book's full path until its next status (its tip
   // shows the whole path when the label cuts it).
-  label1_->setText(QStringLiteral("已保存到：") + FromPath(bookFile));
+  label1_->setText(tr("已保存到：") + FromPath(bookFile));
 }
 
 void MainWindow::MergeByHand() {
   // A merge of nothing would write a book holding its title alone.
   if (ChapterFileCount(TempFolder(baseFolder_)) == 0) {
-    ShowLastingMessage(this, QStringLiteral("提示："), QStringLiteral("下载文件夹里没有章节，无法合并，请先下载！"));
+    ShowLastingMessage(this, tr("提示："), tr("下载文件夹里没有章节，无法合并，请先下载！"));
     return;
   }
   QInputDialog dialog(this);
-  dialog.setWindowTitle(QStringLiteral("提示"));
-  dialog.setLabelText(QStringLiteral("请输入书名"));
+  dialog.setWindowTitle(tr("提示"));
+  dialog.setLabelText(tr("请输入书名"));
   dialog.setTextValue(FromGbk(book_->title));
-  dialog.setOkButtonText(QStringLiteral("确定"));
-  dialog.setCancelButtonText(QStringLiteral("取消"));
+  dialog.setOkButtonText(tr("确定"));
+  dialog.setCancelButtonText(tr("取消"));
   if (dialog.exec() != QDialog::Accepted) return;
   // The typed title names this merge's book only; the list keeps the title it was parsed with.
   const std::string title = NamedBookTitle(ToGbk(dialog.textValue()), LocalTimeNow());
@@ -275,12 +271,12 @@ void MainWindow::MergeByHand() {
   const MergeResult merged =
       lekto::MergeByHand(FoldersUnder(baseFolder_), title, {bookFormat_, ToGbk(edit1_->text()), book_->chapterTitles});
   if (merged.written && merged.chapters == 0) {
-    ShowLastingMessage(this, QStringLiteral("提示："), QStringLiteral("下载文件夹里没有章节，无法合并，请先下载！"));
+    ShowLastingMessage(this, tr("提示："), tr("下载文件夹里没有章节，无法合并，请先下载！"));
   } else if (merged.written) {
     ShowBookFile(merged.bookFile);
-    ShowTimedMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并完成！"));
+    ShowTimedMessage(this, tr("标题"), Quoted(title) + tr("合并完成！"));
   } else {
-    ShowLastingMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并失败，无法写入书籍文件！"));
+    ShowLastingMessage(this, tr("标题"), Quoted(title) + tr("合并失败，无法写入书籍文件！"));
   }
 }
 
@@ -293,11 +289,11 @@ void MainWindow::ShowBookMenu(const QPoint& at) {
 void MainWindow::FillBookMenu(QMenu* menu) {
   auto* group = new QActionGroup(menu);
   const std::pair<BookFormat, QString> choices[] = {
-      {BookFormat::kGbk, QStringLiteral("GBK 文本（默认）")},
-      {BookFormat::kUtf8, QStringLiteral("UTF-8 文本")},
-      {BookFormat::kEpub, QStringLiteral("EPUB 电子书")},
+      {BookFormat::kGbk, tr("GBK 文本（默认）")},
+      {BookFormat::kUtf8, tr("UTF-8 文本")},
+      {BookFormat::kEpub, tr("EPUB 电子书")},
   };
-  menu->addSection(QStringLiteral("书籍格式"));
+  menu->addSection(tr("书籍格式"));
   for (const auto& [format, label] : choices) {
     QAction* action = menu->addAction(label);
     action->setCheckable(true);
@@ -306,9 +302,8 @@ void MainWindow::FillBookMenu(QMenu* menu) {
     connect(action, &QAction::triggered, this, [this, format = format] { ChooseBookFormat(format); });
   }
   menu->addSeparator();
-  QAction* update = menu->addAction(lastBookFile_.empty()
-                                        ? QStringLiteral("更新上次下载的书")
-                                        : QStringLiteral("更新上次下载的书：") + FromPath(lastBookFile_.filename()));
+  QAction* update = menu->addAction(
+      lastBookFile_.empty() ? tr("更新上次下载的书") : tr("更新上次下载的书：") + FromPath(lastBookFile_.filename()));
   update->setEnabled(!lastBookFile_.empty() && !DownloadRunning() && !Busy());
   connect(update, &QAction::triggered, this, [this] { UpdateLastBook(); });
 }

@@ -60,10 +60,10 @@ MainWindow::~MainWindow() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (downloadRunning_) {
-    QMessageBox question(QMessageBox::Question, QStringLiteral("提示"), QStringLiteral("下载尚未完成，确定退出吗？"),
+    QMessageBox question(QMessageBox::Question, tr("提示"), tr("下载尚未完成，确定退出吗？"),
                          QMessageBox::Ok | QMessageBox::Cancel, this);
-    question.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    question.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    question.button(QMessageBox::Ok)->setText(tr("确定"));
+    question.button(QMessageBox::Cancel)->setText(tr("取消"));
     question.setDefaultButton(QMessageBox::Cancel);
     if (question.exec() != QMessageBox::Ok) {
       event->ignore();
@@ -214,12 +214,11 @@ void MainWindow::CheckFilterRules() {
     const QStringList lines = edit3_->toPlainText().split(QLatin1Char('\n'));
     for (int line = 0; line < lines.size(); ++line) {
       if (!lines[line].isEmpty() && !IsValidPattern(ToGbk(lines[line]))) {
-        invalid << QStringLiteral("第%1行“%2”").arg(line + 1).arg(lines[line]);
+        invalid << tr("第%1行“%2”").arg(line + 1).arg(lines[line]);
       }
     }
   }
-  const QString text =
-      invalid.isEmpty() ? QString() : QStringLiteral("无效的正则，不会使用：") + invalid.join(QStringLiteral("，"));
+  const QString text = invalid.isEmpty() ? QString() : tr("无效的正则，不会使用：") + invalid.join(tr("，"));
   label6_->setText(text);
   label6_->setToolTip(text);
 }

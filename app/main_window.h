@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QMenu;
 class QMenuBar;
@@ -72,6 +73,8 @@ class MainWindow final : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // A new language: every caption, tip and menu entry is said again in it.
+  void changeEvent(QEvent* event) override;
   // Asks first while a download runs; keeps the settings of a window that closes.
   void closeEvent(QCloseEvent* event) override;
 
@@ -89,6 +92,9 @@ class MainWindow final : public QWidget {
   void ChooseBookFormat(BookFormat format);
   void OpenBookFolder();
   void ShowAbout();
+  // "界面语言" in "选项": follow the system, Chinese or English, at once and for the next runs.
+  void ChooseLanguage(const QString& language);
+  void Retranslate();
   void WireEvents();
   void CreateWorkFolder();
   void ShowCutTextTip(QObject* watched, const QHelpEvent* event);
@@ -215,8 +221,13 @@ class MainWindow final : public QWidget {
   QPushButton* button11_ = nullptr;  // 按钮11: 取消, shown only while a job or a download runs
   QWidget* client_ = nullptr;        // the client area below the menu bar, holding every control
   QMenuBar* menuBar_ = nullptr;
-  QMenu* bookMenu_ = nullptr;          // 书籍: format, update, book folder
-  QMenu* optionsMenu_ = nullptr;       // 选项
+  QMenu* bookMenu_ = nullptr;      // 书籍: format, update, book folder
+  QMenu* optionsMenu_ = nullptr;   // 选项
+  QMenu* languageMenu_ = nullptr;  // 选项 > 界面语言
+  QMenu* helpMenu_ = nullptr;      // 帮助
+  QAction* helpAction_ = nullptr;
+  QAction* aboutAction_ = nullptr;
+  QString helpShown_;                  // the help text the content box shows, while it shows it
   QProgressBar* progress1_ = nullptr;  // 进度条1: download progress
   QLabel* label5_ = nullptr;           // 标签5: finished, failed, remaining, time left
   QLabel* label6_ = nullptr;           // 标签6: filter rules that are not valid expressions

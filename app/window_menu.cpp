@@ -4,10 +4,13 @@
 #include "app/main_window.h"
 
 #include "app/qt_text.h"
+#include "app/timed_message.h"
+#include "app/window_language.h"
 #include "download/work_folders.h"
 #include "lekto/version.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -16,6 +19,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QUrl>
+#include <utility>
 
 namespace lekto {
 
@@ -41,33 +45,60 @@ void MainWindow::BuildMenus() {
   menuBar_->setObjectName(QStringLiteral("菜单栏"));
 
   // Filled afresh each time it opens: the format shown is the one chosen, the update names the last book.
-  bookMenu_ = menuBar_->addMenu(QStringLiteral("书籍(&B)"));
+  bookMenu_ = menuBar_->addMenu(tr("书籍(&B)"));
   bookMenu_->setObjectName(QStringLiteral("菜单书籍"));
   bookMenu_->setToolTipsVisible(true);
   connect(bookMenu_, &QMenu::aboutToShow, this, [this] {
     bookMenu_->clear();
     FillBookMenu(bookMenu_);
-    QAction* folder = bookMenu_->addAction(QStringLiteral("打开书籍文件夹"));
+    QAction* folder = bookMenu_->addAction(tr("打开书籍文件夹"));
     folder->setToolTip(FromPath(WorkFolder(baseFolder_)));
     connect(folder, &QAction::triggered, this, &MainWindow::OpenBookFolder);
     bookMenu_->addSeparator();
-    connect(bookMenu_->addAction(QStringLiteral("退出")), &QAction::triggered, this, &QWidget::close);
+    connect(bookMenu_->addAction(tr("退出")), &QAction::triggered, this, &QWidget::close);
   });
 
-  optionsMenu_ = menuBar_->addMenu(QStringLiteral("选项(&O)"));
+  optionsMenu_ = menuBar_->addMenu(tr("选项(&O)"));
   optionsMenu_->setObjectName(QStringLiteral("菜单选项"));
   optionsMenu_->setToolTipsVisible(true);
   AddSwitch(optionsMenu_, check2_);
   AddSwitch(optionsMenu_, check3_);
   AddSwitch(optionsMenu_, check1_);
+  optionsMenu_->addSeparator();
+  // Each language names itself, so that a reader who cannot read the other finds their own.
+  languageMenu_ = optionsMenu_->addMenu(tr("界面语言（Language）"));
+  languageMenu_->setObjectName(QStringLiteral("菜单语言"));
+  auto* languages = new QActionGroup(languageMenu_);
+  const std::pair<QString, QString> choices[] = {
+      {QString(), tr("跟随系统")}, {kChinese, QStringLiteral("中文")}, {kEnglish, QStringLiteral("English")}};
+  for (const auto& [language, label] : choices) {
+    QAction* action = languageMenu_->addAction(label);
+    action->setCheckable(true);
+    action->setData(language);
+    action->setChecked(language == KeptLanguageChoice());
+    languages->addAction(action);
+    connect(action, &QAction::triggered, this, [this, language = language] { ChooseLanguage(language); });
+  }
   // Options that have no control of their own (cookies, the browser) follow this separator.
   optionsMenu_->addSeparator();
 
-  QMenu* help = menuBar_->addMenu(QStringLiteral("帮助(&H)"));
-  help->setObjectName(QStringLiteral("菜单帮助"));
-  connect(help->addAction(QStringLiteral("使用说明")), &QAction::triggered, this,
-          [this] { edit2_->setPlainText(HelpText()); });
-  connect(help->addAction(QStringLiteral("关于 Lekto")), &QAction::triggered, this, &MainWindow::ShowAbout);
+  helpMenu_ = menuBar_->addMenu(tr("帮助(&H)"));
+  helpMenu_->setObjectName(QStringLiteral("菜单帮助"));
+  helpAction_ = helpMenu_->addAction(tr("使用说明"));
+  connect(helpAction_, &QAction::triggered, this, [this] {
+    helpShown_ = HelpText();
+    edit2_->setPlainText(helpShown_);
+  });
+  aboutAction_ = helpMenu_->addAction(tr("关于 Lekto"));
+  connect(aboutAction_, &QAction::triggered, this, &MainWindow::ShowAbout);
+}
+
+void MainWindow::ChooseLanguage(const QString& language) {
+  KeepLanguageChoice(language);
+  const QString spoken = language.isEmpty() ? LanguageForLocale(QLocale::system()) : language;
+  if (!UseLanguage(spoken)) {
+    ShowLastingMessage(this, tr("提示："), tr("找不到英文翻译文件，界面仍用中文。"));
+  }
 }
 
 void MainWindow::OpenBookFolder() {
@@ -78,15 +109,15 @@ void MainWindow::OpenBookFolder() {
 
 void MainWindow::ShowAbout() {
   const QString version = QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size()));
-  QMessageBox about(QMessageBox::Information, QStringLiteral("关于 Lekto"), QStringLiteral("Lekto %1").arg(version),
+  QMessageBox about(QMessageBox::Information, tr("关于 Lekto"), QStringLiteral("Lekto %1").arg(version),
                     QMessageBox::Ok, this);
   about.setObjectName(QStringLiteral("关于"));
   about.setInformativeText(
-      QStringLiteral("把网上连载的小说逐章下载，合并成一本书（文本或 EPUB）。\n\n"
-                     "许可证：GPL-3.0-or-later\n"
-                     "本程序是自由软件：你可以按自由软件基金会发布的 GNU 通用公共许可证第 3 版或（由你选择）任何"
-                     "更新的版本重新发布和修改它。本程序不提供任何担保。"));
-  about.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+      tr("把网上连载的小说逐章下载，合并成一本书（文本或 EPUB）。\n\n"
+         "许可证：GPL-3.0-or-later\n"
+         "本程序是自由软件：你可以按自由软件基金会发布的 GNU 通用公共许可证第 3 版或（由你选择）任何"
+         "更新的版本重新发布和修改它。本程序不提供任何担保。"));
+  about.button(QMessageBox::Ok)->setText(tr("确定"));
   about.exec();
 }
 
