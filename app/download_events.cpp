@@ -81,8 +81,9 @@ void MainWindow::StartDownload() {
   // The chapter files an earlier download of this list left (stopped, failed chapters, or a run before the window
   // was closed) are kept where the record vouches for them; the rest are fetched.
   DownloadOptions options;
-  options.resume = (retryBook_ != nullptr && retryBook_ == book_) ||
-                   RecordVouchesFor(ReadDownloadRecord(TempRecordPath(folders)), controls_, listReversed_);
+  options.resume =
+      keepChapters_ && ((retryBook_ != nullptr && retryBook_ == book_) ||
+                        RecordVouchesFor(ReadDownloadRecord(TempRecordPath(folders)), controls_, listReversed_));
   options.format = bookFormat_;
   options.reversedList = listReversed_;
   progress_ = Progress{ticked, 0, 0, 0, -1, std::chrono::steady_clock::now()};
@@ -306,6 +307,14 @@ void MainWindow::FillBookMenu(QMenu* menu) {
       lastBookFile_.empty() ? tr("更新上次下载的书") : tr("更新上次下载的书：") + FromPath(lastBookFile_.filename()));
   update->setEnabled(!lastBookFile_.empty() && !DownloadRunning() && !Busy());
   connect(update, &QAction::triggered, this, [this] { UpdateLastBook(); });
+  // "下载" keeps the chapters an earlier download of the list wrote; this fetches every ticked chapter anew.
+  QAction* fresh = menu->addAction(tr("重新下载全部勾选的章节"));
+  fresh->setEnabled(!DownloadRunning() && list_->rowCount() > 0);
+  connect(fresh, &QAction::triggered, this, [this] {
+    keepChapters_ = false;
+    StartDownload();
+    keepChapters_ = true;
+  });
 }
 
 }  // namespace lekto

@@ -192,7 +192,8 @@ class MainWindow final : public QWidget {
     std::chrono::steady_clock::time_point started;
   };
   Progress progress_;
-  bool stopping_ = false;  // "取消" was pressed: the workers end their requests
+  bool stopping_ = false;     // "取消" was pressed: the workers end their requests
+  bool keepChapters_ = true;  // false while "重新下载全部勾选的章节" starts a download that keeps none
 
   BookFormat bookFormat_ = BookFormat::kGbk;
   std::filesystem::path lastBookFile_;

@@ -601,5 +601,9 @@ This program is free software: you can redistribute it and/or modify it under th
         <source>：</source>
         <translation>: </translation>
     </message>
+    <message>
+        <source>重新下载全部勾选的章节</source>
+        <translation>Fetch every ticked chapter again</translation>
+    </message>
 </context>
 </TS>

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -173,13 +174,31 @@ class WindowDownloadTest : public WindowTest {
     QVERIFY(text.indexOf(DemoChapters()[5].title) < text.indexOf(DemoChapters()[0].title));
   }
 
+  // A second "下载" of the same list keeps every chapter the first wrote and merges them again; the menu's
+  // "重新下载全部勾选的章节" fetches them all anew.
   void secondDownloadWithoutANewParseIsMergedToo() {
     ClickButton(*window_, "按钮4");
     WaitForDownload();
     std::filesystem::remove(BookFile("青山夜话"));
+    server_.ClearRequests();
     ClickButton(*window_, "按钮4");
     WaitForDownload();
+    QVERIFY(server_.Requests().empty());
     QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+
+    QMenu* menu = window_->findChild<QMenu*>(QStringLiteral("菜单书籍"));
+    QVERIFY(QMetaObject::invokeMethod(menu, "aboutToShow"));
+    QAction* fresh = nullptr;
+    for (QAction* action : menu->actions()) {
+      if (action->text() == QStringLiteral("重新下载全部勾选的章节")) fresh = action;
+    }
+    QVERIFY(fresh != nullptr);
+    server_.ClearRequests();
+    fresh->trigger();
+    WaitForDownload();
+    QCOMPARE(server_.Requests().size(), std::size_t{6});
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+    QCOMPARE(Label(*window_, "标签5")->text(), QStringLiteral("已完成 6/6，失败 0"));
   }
 
   // The format chosen from the buttons' menu reaches the download's merge and the merge by hand.
