@@ -78,12 +78,12 @@ void MainWindow::StartDownload() {
   }
   const WorkFolders folders = FoldersUnder(baseFolder_);
   if (!MayReplaceBook(BookFilePath(folders, book_->title, bookFormat_))) return;
-  // The chapter files an earlier download of this list left (stopped, failed chapters, or a run before the window
-  // was closed) are kept where the record vouches for them; the rest are fetched.
+  // The chapter files an earlier download of this list left (stopped, failed chapters retried, or a run before the
+  // window was closed) are kept where the record vouches for them; the rest are fetched. Rules changed since fetch
+  // every chapter again, so that the book reads alike from its first chapter to its last.
   DownloadOptions options;
   options.resume =
-      keepChapters_ && ((retryBook_ != nullptr && retryBook_ == book_) ||
-                        RecordVouchesFor(ReadDownloadRecord(TempRecordPath(folders)), controls_, listReversed_));
+      keepChapters_ && RecordVouchesFor(ReadDownloadRecord(TempRecordPath(folders)), controls_, listReversed_);
   options.format = bookFormat_;
   options.reversedList = listReversed_;
   progress_ = Progress{ticked, 0, 0, 0, -1, std::chrono::steady_clock::now()};
@@ -98,7 +98,6 @@ void MainWindow::StartDownload() {
   }
   downloadRunning_ = true;
   stopping_ = false;
-  retryBook_ = nullptr;
   button4_->setText(tr("下载中"));
   button11_->setEnabled(true);
   button11_->show();
@@ -215,7 +214,6 @@ void MainWindow::FinishDownload(const DownloadReport& report) {
     return;
   }
   if (report.cancelled) {
-    retryBook_ = report.book;
     ShowTimedMessage(this, tr("标题"),
                      title + tr("已停止下载，已完成 %1/%2 章，再点“下载”继续，已下载的章节会保留。")
                                  .arg(report.written)
@@ -227,7 +225,6 @@ void MainWindow::FinishDownload(const DownloadReport& report) {
     ShowBookFile(report.merge.bookFile);
     lastBookFile_ = report.merge.bookFile;
   }
-  if (failed > 0) retryBook_ = report.book;
   const QString kept =
       report.kept > 0
           ? tr("（保留了上次下载的 %1 章，下载了其余 %2 章）").arg(report.kept).arg(report.written - report.kept)

@@ -179,8 +179,6 @@ class MainWindow final : public QWidget {
   // Declared after the controls so that it is destroyed first: its workers read the controls until they stop.
   std::unique_ptr<DownloadManager> downloads_;
   bool downloadRunning_ = false;
-  // The list whose last download left failed chapters: "下载" on this same list retries them.
-  std::shared_ptr<const Book> retryBook_;
 
   // What the progress strip counts for the running download.
   struct Progress {

@@ -344,7 +344,8 @@ void MainWindow::changeEvent(QEvent* event) {
 
 void MainWindow::Retranslate() {
   // The fixed captions, and the ones that show a state, as that state reads in the new language.
-  button1_->setText(Busy() && button1_->text() != tr("目录解析") ? tr("解析中") : tr("目录解析"));
+  // The menu cannot be used while the window waits, so no parse is running here.
+  button1_->setText(tr("目录解析"));
   check2_->setText(tr("转码"));
   check3_->setText(tr("预处理"));
   label4_->setText(tr("正则过滤内容"));

@@ -174,8 +174,8 @@ class WindowDownloadTest : public WindowTest {
     QVERIFY(text.indexOf(DemoChapters()[5].title) < text.indexOf(DemoChapters()[0].title));
   }
 
-  // A second "下载" of the same list keeps every chapter the first wrote and merges them again; the menu's
-  // "重新下载全部勾选的章节" fetches them all anew.
+  // A second "下载" of the same list keeps every chapter the first wrote and merges them again, unless the
+  // switches or rules have changed; the menu's "重新下载全部勾选的章节" fetches them all anew.
   void secondDownloadWithoutANewParseIsMergedToo() {
     ClickButton(*window_, "按钮4");
     WaitForDownload();
@@ -185,6 +185,14 @@ class WindowDownloadTest : public WindowTest {
     WaitForDownload();
     QVERIFY(server_.Requests().empty());
     QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+
+    // Rules switched on since: the chapters kept would not read like the new ones, so every one is fetched.
+    Click(window_->findChild<QCheckBox*>(QStringLiteral("选择框1")));
+    server_.ClearRequests();
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QCOMPARE(server_.Requests().size(), std::size_t{6});
+    QCOMPARE(Label(*window_, "标签5")->text(), QStringLiteral("已完成 6/6，失败 0"));
 
     QMenu* menu = window_->findChild<QMenu*>(QStringLiteral("菜单书籍"));
     QVERIFY(QMetaObject::invokeMethod(menu, "aboutToShow"));
