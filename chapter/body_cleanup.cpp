@@ -4,6 +4,7 @@
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 #include <utility>
@@ -63,10 +64,18 @@ bool IsPlainWords(std::string_view rule) {
 }  // namespace
 
 std::string CleanBody(std::string_view body) {
+  // Most bodies hold no markup the simple tag pattern leaves: the second pass is then a search, not a copy.
+  std::string text = CleanBodyKeepingMarkup(RemoveHiddenMarkup(body));
+  return text.find('<') == std::string::npos ? text : RemoveMarkup(text);
+}
+
+std::string CleanBodyKeepingMarkup(std::string_view body) {
   static const std::string kBreakAndIndent = "<br>" + text::Gbk(u8"　　");
+  // "&lt;" is the prose's "<": it stays for the reference decoding. The escaped line-break tag "&lt;/br&gt;",
+  // which sites leave in their text, goes whole, as the steps for "&lt;" and "/br&gt;" took it before.
   static const std::pair<std::string_view, std::string_view> kChain[] = {
       {"<br><br>", "\r\n"}, {kBreakAndIndent, "\r\n"}, {"<br/><br/>", "\r\n"}, {"<br />", ""},   {"<br/>", ""},
-      {"&nbsp;", ""},       {"p&amp;gt;", ""},         {"<p>", "\r\n"},        {"</p>", "\r\n"}, {"&lt;", ""},
+      {"&nbsp;", ""},       {"p&amp;gt;", ""},         {"<p>", "\r\n"},        {"</p>", "\r\n"}, {"&lt;/br&gt;", ""},
       {"/br&gt;", ""},
   };
   std::string text(body);
@@ -135,6 +144,165 @@ bool LeavesMarkup(std::string_view text) {
     if (end >= text.size() || text[end] != '>') return true;
   }
   return false;
+}
+
+namespace {
+
+bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view lowerWord) {
+  if (pos > text.size() || text.size() - pos < lowerWord.size()) return false;
+  for (std::size_t i = 0; i < lowerWord.size(); ++i) {
+    char c = text[pos + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lowerWord[i]) return false;
+  }
+  return true;
+}
+
+// A tag this long is no tag but a "<" of the prose that a later ">" happens to follow.
+constexpr std::size_t kMaxTag = 4096;
+
+// The position after the ">" that closes the tag whose name starts at `pos`, or npos. A quoted attribute value
+// may hold ">". "<", ">" and the quotes are below 0x40, never the second byte of a GBK character.
+std::size_t TagEnd(std::string_view text, std::size_t pos) {
+  const std::size_t limit = std::min(text.size(), pos + kMaxTag);
+  char quote = 0;
+  bool afterEquals = false;
+  for (std::size_t at = pos; at < limit; ++at) {
+    const char c = text[at];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '>') return at + 1;
+    if ((c == '"' || c == '\'') && afterEquals) {
+      quote = c;
+      afterEquals = false;
+      continue;
+    }
+    if (c == '=') {
+      afterEquals = true;
+    } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+      afterEquals = false;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// The end of the markup that starts with the "<" at `lt`, or npos when that "<" opens none. `hiddenOnly` asks
+// for script and style elements (with their content) and comments alone.
+std::size_t MarkupEnd(std::string_view text, std::size_t lt, bool hiddenOnly) {
+  if (text.compare(lt, 4, "<!--") == 0) {
+    const std::size_t close = text.find("-->", lt + 4);
+    return close == std::string_view::npos ? close : close + 3;
+  }
+  for (const std::string_view name : {std::string_view("script"), std::string_view("style")}) {
+    const std::size_t after = lt + 1 + name.size();
+    if (!StartsWithNoCase(text, lt + 1, name) || after >= text.size() || IsAsciiLetter(text[after])) continue;
+    const std::size_t open = TagEnd(text, after);
+    if (open == std::string_view::npos) return open;
+    if (text[open - 2] == '/') return open;  // "<script ... />" holds nothing
+    for (std::size_t close = text.find("</", open); close != std::string_view::npos;
+         close = text.find("</", close + 2)) {
+      if (StartsWithNoCase(text, close + 2, name)) return TagEnd(text, close + 2);
+    }
+    return std::string_view::npos;
+  }
+  if (hiddenOnly || lt + 1 >= text.size()) return std::string_view::npos;
+  const char next = text[lt + 1];
+  if (next == '!' || next == '?') {
+    const std::size_t gt = text.find('>', lt + 2);
+    return gt == std::string_view::npos || gt - lt > kMaxTag ? std::string_view::npos : gt + 1;
+  }
+  if (IsAsciiLetter(next)) return TagEnd(text, lt + 1);
+  if (next == '/' && lt + 2 < text.size() && IsAsciiLetter(text[lt + 2])) return TagEnd(text, lt + 2);
+  return std::string_view::npos;
+}
+
+std::string DeleteMarkup(std::string_view text, bool hiddenOnly) {
+  std::string out;
+  std::size_t copied = 0;
+  for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
+    const std::size_t end = MarkupEnd(text, lt, hiddenOnly);
+    if (end == std::string_view::npos) continue;
+    if (out.empty()) out.reserve(text.size());
+    out.append(text.substr(copied, lt - copied));
+    copied = end;
+    lt = end - 1;
+  }
+  if (copied == 0) return std::string(text);
+  out.append(text.substr(copied));
+  return out;
+}
+
+// Characters of a GBK line: a byte of 0x81 or more leads a two-byte character.
+std::size_t CharCount(std::string_view line) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < line.size(); ++count) pos += static_cast<unsigned char>(line[pos]) >= 0x81 ? 2 : 1;
+  return count;
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+}  // namespace
+
+std::string RemoveHiddenMarkup(std::string_view text) {
+  return DeleteMarkup(text, true);
+}
+
+std::string RemoveMarkup(std::string_view text) {
+  return DeleteMarkup(text, false);
+}
+
+bool HasWebAddress(std::string_view text) {
+  for (std::size_t colon = text.find("://"); colon != std::string_view::npos; colon = text.find("://", colon + 1)) {
+    if ((colon >= 4 && StartsWithNoCase(text, colon - 4, "http")) ||
+        (colon >= 5 && StartsWithNoCase(text, colon - 5, "https"))) {
+      return true;
+    }
+  }
+  for (std::size_t w = text.find_first_of("wW"); w != std::string_view::npos; w = text.find_first_of("wW", w + 1)) {
+    // A "w" may be the second byte of a GBK character; "www." after it is still the address it reads as.
+    if (StartsWithNoCase(text, w, "www.")) return true;
+  }
+  return false;
+}
+
+std::string_view TrimLineSpaces(std::string_view line) {
+  static const std::string kIdeographicSpace = text::Gbk(u8"　");
+  while (!line.empty() && (IsBlank(line.front()) || text::StartsWith(line, kIdeographicSpace))) {
+    line.remove_prefix(IsBlank(line.front()) ? 1 : kIdeographicSpace.size());
+  }
+  while (!line.empty() && (IsBlank(line.back()) || text::EndsWith(line, kIdeographicSpace))) {
+    line.remove_suffix(IsBlank(line.back()) ? 1 : kIdeographicSpace.size());
+  }
+  return line;
+}
+
+std::string DeleteWatermarkLines(std::string_view text) {
+  // Most texts name no address: one search, no copy.
+  if (!HasWebAddress(text)) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t lf = text.find('\n', start);
+    const std::size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
+    const std::string_view line = TrimLineSpaces(text.substr(start, end - start));
+    if (line.empty() || CharCount(line) > kWatermarkChars || !HasWebAddress(line)) {
+      out.append(text.substr(start, end - start));
+    } else if (lf == std::string_view::npos && !out.empty()) {
+      // The last line goes with the line end before it, so that the text does not end in a new empty line.
+      const std::size_t cut = text::EndsWith(out, "\r\n") ? 2 : text::EndsWith(out, "\n") ? 1 : 0;
+      out.resize(out.size() - cut);
+    }
+    start = end;
+  }
+  return out;
 }
 
 std::string ApplyUserFilters(std::string_view body, std::string_view rules) {

@@ -3,11 +3,13 @@
 #include "chapter/body_cleanup.h"
 #include "chapter/body_location.h"
 #include "html/page_reading.h"
+#include "text/character_references.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <optional>
 
 namespace lekto {
@@ -17,9 +19,6 @@ namespace {
 constexpr int kSureHan = 50;
 // A best block shorter than this is a notice or an error page ("not found"), not a chapter the pick missed.
 constexpr int kMinBodyUnits = 30;
-// A line of the cleaned pick up to this many characters is a watermark when it carries a web address; a body
-// line that names an address is prose and longer. On the saved pages the watermarks run to 50 characters.
-constexpr std::size_t kShortLine = 80;
 // How much of the pick's Chinese text the best block must hold to be the same body. What the block leaves out
 // of a pick that holds the body (comments, watermarks, a heading line) is a few dozen characters of thousands.
 constexpr int kSameBodyPercent = 80;
@@ -66,54 +65,20 @@ bool HoldsCode(std::string_view pick) {
   return false;
 }
 
-// True when the text names a web address: "http://", "https://" or "www.". The searches run on ':' and 'w',
-// which a pick of prose seldom holds; ':' and '.' are never the second byte of a GBK character.
-bool HasAddress(std::string_view text) {
-  for (std::size_t colon = text.find("://"); colon != std::string_view::npos; colon = text.find("://", colon + 1)) {
-    if ((colon >= 4 && StartsWithNoCase(text, colon - 4, "http")) ||
-        (colon >= 5 && StartsWithNoCase(text, colon - 5, "https"))) {
-      return true;
-    }
-  }
-  return text.find("www.") != std::string_view::npos || text.find("WWW.") != std::string_view::npos;
-}
-
-// Characters of a GBK line: a byte of 0x81 or more leads a two-byte character.
-std::size_t CharCount(std::string_view line) {
-  std::size_t count = 0;
-  for (std::size_t pos = 0; pos < line.size(); ++count) pos += static_cast<unsigned char>(line[pos]) >= 0x81 ? 2 : 1;
-  return count;
-}
-
-// The line without the blanks and ideographic spaces around it.
-std::string_view TrimLine(std::string_view line) {
-  static const std::string kIdeographicSpace = text::Gbk(u8"　");
-  while (!line.empty() && (IsBlank(line.front()) || text::StartsWith(line, kIdeographicSpace))) {
-    line.remove_prefix(IsBlank(line.front()) ? 1 : kIdeographicSpace.size());
-  }
-  while (!line.empty() && (IsBlank(line.back()) || text::EndsWith(line, kIdeographicSpace))) {
-    line.remove_suffix(IsBlank(line.back()) ? 1 : kIdeographicSpace.size());
-  }
-  return line;
-}
-
 bool PickHoldsResidue(std::string_view pick) {
   if (HoldsCode(pick)) return true;
-  const bool markup = LeavesMarkup(pick);
-  const bool address = HasAddress(pick);
-  // Most picks hold neither, and are not cleaned twice.
-  if (!markup && !address) return false;
-  const std::string text = CleanBody(pick);
+  // Most picks hold no markup the cleanup leaves, and are not cleaned twice. A watermark line is no reason to
+  // read the page again: the cleanup deletes it where it stands.
+  if (!LeavesMarkup(pick)) return false;
+  const std::string text = CleanBodyKeepingMarkup(pick);
   for (std::size_t start = 0; start < text.size();) {
     const std::size_t lf = std::min(text.find('\n', start), text.size());
-    const std::string_view line = TrimLine(std::string_view(text).substr(start, lf - start));
+    const std::string_view line = TrimLineSpaces(std::string_view(text).substr(start, lf - start));
     start = lf + 1;
-    if (markup && (line.find("<!") != std::string_view::npos ||
-                   (line.size() > 1 && line[0] == '<' &&
-                    (std::isalpha(static_cast<unsigned char>(line[1])) || line[1] == '/')))) {
+    if (line.find("<!") != std::string_view::npos ||
+        (line.size() > 1 && line[0] == '<' && (std::isalpha(static_cast<unsigned char>(line[1])) || line[1] == '/'))) {
       return true;
     }
-    if (address && CharCount(line) <= kShortLine && HasAddress(line)) return true;
   }
   return false;
 }
@@ -162,6 +127,101 @@ bool BodyPickLeftResidue(std::string_view pick, int pickHan, const std::function
          HoldsMiddleOf(block, pick);
 }
 
+namespace {
+
+// True when the cleaned text shows nothing but white space.
+bool ShowsNothing(std::string_view text) {
+  return TrimLineSpaces(text).find_first_not_of(" \t\r\n\f\v") == std::string_view::npos;
+}
+
+int AsciiLetters(std::string_view text) {
+  return static_cast<int>(
+      std::count_if(text.begin(), text.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }));
+}
+
+// The source of one body line with each run of white space that holds a line break made one blank: inside a
+// paragraph such a run is the page's source formatting, which a browser shows as a blank, not a line break.
+std::string OneLine(std::string_view source) {
+  std::string line;
+  line.reserve(source.size());
+  for (std::size_t pos = 0; pos < source.size();) {
+    const std::size_t run = source.find_first_not_of(" \t\r\n", pos);
+    const std::size_t end = run == std::string_view::npos ? source.size() : run;
+    if (end == pos) {
+      const std::size_t next = source.find_first_of(" \t\r\n", pos);
+      const std::size_t stop = next == std::string_view::npos ? source.size() : next;
+      line.append(source.substr(pos, stop - pos));
+      pos = stop;
+      continue;
+    }
+    const std::string_view blanks = source.substr(pos, end - pos);
+    if (blanks.find_first_of("\r\n") == std::string_view::npos) {
+      line.append(blanks);
+    } else {
+      line += ' ';
+    }
+    pos = end;
+  }
+  return line;
+}
+
+// The tags that lay out lines of text inside one block: line breaks, paragraphs and inline markup. Markup of
+// any other kind between two body lines (a box, a table, a comment) stands where the reading left something out.
+bool IsLineMarkup(std::string_view gap) {
+  static constexpr std::string_view kNames[] = {"br",     "p", "span", "font",  "b",   "i",   "em",
+                                                "strong", "a", "u",    "small", "big", "sup", "sub"};
+  for (std::size_t lt = gap.find('<'); lt != std::string_view::npos; lt = gap.find('<', lt + 1)) {
+    std::size_t at = lt + 1 + (lt + 1 < gap.size() && gap[lt + 1] == '/');
+    std::string name;
+    while (at < gap.size() && std::isalpha(static_cast<unsigned char>(gap[at])) && name.size() < 8) {
+      name += static_cast<char>(std::tolower(static_cast<unsigned char>(gap[at++])));
+    }
+    if (std::find(std::begin(kNames), std::end(kNames), name) == std::end(kNames)) return false;
+  }
+  return true;
+}
+
+// The gap without its blanks and tabs outside tags: they are the page's source formatting, never text, and the
+// cleanup would keep them at the ends of lines. Its line ends stay, for they are the line breaks of "<br />".
+std::string WithoutBlanks(std::string_view gap) {
+  std::string out;
+  bool inTag = false;
+  for (const char c : gap) {
+    if (c == '<') inTag = true;
+    if (c == '>') inTag = false;
+    if (inTag || (c != ' ' && c != '\t')) out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string LayOutLikeAPick(const html::BlockSource& source, std::string_view blockText) {
+  if (source.lines.empty()) return std::string(blockText);
+  std::string body = OneLine(source.lines.front());
+  for (std::size_t i = 0; i + 1 < source.lines.size(); ++i) {
+    const std::string& gap = source.gaps[i];
+    const std::string cleaned = text::DecodeCharacterReferences(CleanBody(gap));
+    if (!ShowsNothing(cleaned) || !IsLineMarkup(gap)) {
+      // Text between two body lines is what the reading left out (a heading, navigation, another block), and
+      // so is other markup than that of lines.
+      body += "\r\n";
+    } else {
+      // The page's own markup lays the lines out as a pick of it is laid out; where it breaks no line for the
+      // cleanup (a lone "<br>"), a line break before it keeps the two lines apart.
+      if (cleaned.find('\n') == std::string::npos) body += "\r\n";
+      body += WithoutBlanks(gap);
+    }
+    body += OneLine(source.lines[i + 1]);
+  }
+  // The same characters as the block, or the block's own lines: the page's markup must not add text.
+  const std::string text = text::DecodeCharacterReferences(CleanBody(body));
+  if (CountHan(text) != CountHan(blockText) || AsciiLetters(text) != AsciiLetters(blockText)) {
+    return std::string(blockText);
+  }
+  return body;
+}
+
 std::string PickChapterBody(std::string_view page) {
   const BodyCandidate pick = FindBodyCandidate(page);
   std::optional<html::PageReading> reading;
@@ -172,7 +232,7 @@ std::string PickChapterBody(std::string_view page) {
   const auto bestUnits = [&] { return best() ? best()->units : 0; };
   const auto bestText = [&] { return best() ? std::string_view(best()->text) : std::string_view(); };
   if (BodyPickFailed(pick.han, pick.pageHan, bestUnits) || BodyPickLeftResidue(pick.text, pick.han, bestText)) {
-    return best()->text;
+    return LayOutLikeAPick(html::SourceOf(*reading, *best()), best()->text);
   }
   return std::string(pick.text);
 }

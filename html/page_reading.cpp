@@ -8,6 +8,10 @@
 #include <cctype>
 #include <iterator>
 #include <memory>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace lekto::html {
 namespace {
@@ -87,6 +91,10 @@ struct Line {
   int linkHan = 0, linkWords = 0;
   int chars = 0, linkChars = 0;  // visible characters other than white space
   bool pendingSpace = false;
+  // The first and last text of the line in the parsed page; npos while the line holds no visible text. A line
+  // of preformatted text breaks inside a text node and has no span of its own.
+  std::size_t sourceStart = std::string::npos, sourceEnd = 0;
+  bool preformatted = false;
   // The run of visible characters since the last white space: a word when it is mostly letters, so that a blob
   // of percent-encoded bytes or a number is no word.
   int tokenChars = 0, tokenLetters = 0;
@@ -128,6 +136,7 @@ struct Line {
 struct BlockLines {
   std::vector<Line> lines;
   Line current;
+  bool discussion = false;  // the container is, or lies in, one item of a comment list
 
   void Break() {
     current.EndToken();
@@ -292,11 +301,133 @@ std::string LeadText(const GumboNode* link, const std::string& whole) {
   return whole;
 }
 
+// An element hidden by its own style ("display: none"): a browser never shows it, and sites hide tokens so.
+bool HiddenByStyle(const GumboNode* node) {
+  const char* style = Attribute(node, "style");
+  if (style == nullptr) return false;
+  std::string compact;
+  for (const char* c = style; *c != '\0' && compact.size() < 200; ++c) {
+    if (*c != ' ' && *c != '\t') compact += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+  }
+  return compact.find("display:none") != std::string::npos;
+}
+
+// The short texts of a subtree (each text node of at most kShortText bytes, on a line of its own), buttons and
+// hidden boxes included (a comment's "Reply" is often a button), scripts and styles left out: the labels,
+// names, dates and controls around a text, never its sentences. At most `limit` bytes.
+constexpr std::size_t kShortText = 32;
+void ShortTexts(const GumboNode* node, std::string& out, std::size_t limit, int depth) {
+  if (depth > kMaxDepth || out.size() >= limit) return;
+  if (node->type == GUMBO_NODE_TEXT) {
+    std::string_view text = node->v.text.text;
+    const std::size_t first = text.find_first_not_of(" \t\r\n\f");
+    if (first == std::string_view::npos) return;
+    text = text.substr(first, text.find_last_not_of(" \t\r\n\f") - first + 1);
+    if (text.size() <= kShortText) {
+      out.append(text);
+      out += '\n';
+    }
+    return;
+  }
+  if (node->type != GUMBO_NODE_ELEMENT) return;
+  const GumboTag tag = node->v.element.tag;
+  if (tag == GUMBO_TAG_SCRIPT || tag == GUMBO_TAG_STYLE) return;
+  if (tag == GUMBO_TAG_TIME) out += "00:00\n";  // a time element is a date, whatever it shows
+  const GumboVector& children = node->v.element.children;
+  for (unsigned i = 0; i < children.length; ++i)
+    ShortTexts(static_cast<const GumboNode*>(children.data[i]), out, limit, depth + 1);
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// A date or a time as comments carry them: "2016-02-08", "08/02/2016", "2024.1.5", "05:28", "3 days ago",
+// "2小时前", "3天前".
+bool HasDate(std::string_view text) {
+  for (std::size_t pos = 0; pos < text.size(); ++pos) {
+    if (!IsDigit(text[pos]) || (pos > 0 && IsDigit(text[pos - 1]))) continue;
+    std::size_t end = pos;
+    while (end < text.size() && IsDigit(text[end])) ++end;
+    if (end + 1 < text.size() && (text[end] == ':' || text[end] == '-' || text[end] == '/' || text[end] == '.') &&
+        IsDigit(text[end + 1]) && end - pos <= 4) {
+      const char mark = text[end];
+      std::size_t next = end + 1;
+      while (next < text.size() && IsDigit(text[next])) ++next;
+      // "05:28" is a time; a date needs its third part: "08/02/2016", not "1.5" or "3-4".
+      if (mark == ':' && next - end - 1 == 2) return true;
+      if (next < text.size() && text[next] == mark && next + 1 < text.size() && IsDigit(text[next + 1])) return true;
+    }
+    std::string_view rest = text.substr(end, 24);
+    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    for (std::u8string_view unit : {u8"second", u8"minute", u8"hour", u8"day", u8"week", u8"month", u8"year", u8"秒前",
+                                    u8"分钟前", u8"小时前", u8"天前", u8"周前", u8"个月前", u8"年前"}) {
+      if (rest.starts_with(Utf8(unit))) return true;
+    }
+  }
+  return false;
+}
+
+bool ContainsNoCase(std::string_view text, std::string_view lowerWord);
+
+// A comment's controls, among short texts: answering it, or voting on it.
+bool HasReplyControl(std::string_view shortTexts) {
+  for (std::u8string_view word :
+       {u8"reply", u8"回复", u8"回覆", u8"回復", u8"upvote", u8"downvote", u8"点赞", u8"举报", u8"report"}) {
+    if (ContainsNoCase(shortTexts, Utf8(word))) return true;
+  }
+  return false;
+}
+
+// The items of comment lists: elements that have a sibling of their own tag and class, where at least two of
+// these siblings each carry, among their short texts, a date and a control to answer, vote or report. A chapter never
+// repeats so; its readers' comments below it do, however long they are.
+std::unordered_set<const GumboNode*> CommentItems(const GumboNode* root) {
+  std::unordered_set<const GumboNode*> items;
+  std::vector<std::pair<const GumboNode*, int>> stack{{root, 0}};
+  while (!stack.empty()) {
+    const auto [node, depth] = stack.back();
+    stack.pop_back();
+    const GumboVector* children = node->type == GUMBO_NODE_DOCUMENT  ? &node->v.document.children
+                                  : node->type == GUMBO_NODE_ELEMENT ? &node->v.element.children
+                                                                     : nullptr;
+    if (children == nullptr || depth > kMaxDepth) continue;
+    // Siblings by their tag and class.
+    std::vector<std::pair<std::string, std::vector<const GumboNode*>>> kinds;
+    for (unsigned i = 0; i < children->length; ++i) {
+      const auto* child = static_cast<const GumboNode*>(children->data[i]);
+      if (child->type != GUMBO_NODE_ELEMENT) continue;
+      stack.emplace_back(child, depth + 1);
+      const char* cls = Attribute(child, "class");
+      const std::string key = std::to_string(child->v.element.tag) + "/" + (cls ? cls : "");
+      auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const auto& k) { return k.first == key; });
+      if (kind == kinds.end()) {
+        kinds.emplace_back(key, std::vector<const GumboNode*>{child});
+      } else {
+        kind->second.push_back(child);
+      }
+    }
+    for (const auto& [key, siblings] : kinds) {
+      if (siblings.size() < 2) continue;
+      int shaped = 0;
+      for (const GumboNode* sibling : siblings) {
+        std::string text;
+        ShortTexts(sibling, text, 1 << 14, 0);
+        shaped += HasDate(text) && HasReplyControl(text);
+        if (shaped >= 2) break;
+      }
+      if (shaped >= 2) items.insert(siblings.begin(), siblings.end());
+    }
+  }
+  return items;
+}
+
 class Reader {
  public:
-  explicit Reader(PageReading& reading) : reading_(reading) {}
+  Reader(PageReading& reading, const char* source) : reading_(reading), source_(source) {}
 
   void Read(const GumboNode* root) {
+    discussion_ = CommentItems(root);
     blocks_.emplace_back();  // text outside any container (before the body a browser would create)
     Walk(root, Context(), 0);
     for (BlockLines& block : blocks_) block.Break();
@@ -313,6 +444,7 @@ class Reader {
     // A heading names the chapter or the site, which the chapter text gets from its row: no body line. Its links
     // are still links.
     bool inHeading = false;
+    bool inDiscussion = false;
   };
 
   void Walk(const GumboNode* node, Context context, int depth) {
@@ -321,7 +453,7 @@ class Reader {
       case GUMBO_NODE_TEXT:
       case GUMBO_NODE_WHITESPACE:
       case GUMBO_NODE_CDATA:
-        if (!context.inHeading) AppendText(node->v.text.text, context);
+        if (!context.inHeading) AppendText(node->v.text, context);
         return;
       case GUMBO_NODE_DOCUMENT:
       case GUMBO_NODE_ELEMENT:
@@ -336,7 +468,8 @@ class Reader {
     } else {
       const GumboTag tag = node->v.element.tag;
       Note(node, tag);
-      if (IsHidden(tag)) return;
+      if (IsHidden(tag) || HiddenByStyle(node)) return;
+      if (discussion_.count(node) > 0) context.inDiscussion = true;
       children = &node->v.element.children;
       if (tag == GUMBO_TAG_A && Attribute(node, "href")) context.inLink = true;
       if (tag == GUMBO_TAG_PRE) context.preformatted = true;
@@ -345,6 +478,7 @@ class Reader {
         blocks_[context.block].Break();
         context.block = blocks_.size();
         blocks_.emplace_back();
+        blocks_.back().discussion = context.inDiscussion;
       } else if (BreaksLine(tag)) {
         blocks_[context.block].Break();
       }
@@ -355,15 +489,23 @@ class Reader {
     if (node->type == GUMBO_NODE_ELEMENT && BreaksLine(node->v.element.tag)) blocks_[context.block].Break();
   }
 
-  void AppendText(std::string_view text, const Context& context) {
+  void AppendText(const GumboText& node, const Context& context) {
+    const std::string_view text = node.text;
     BlockLines& block = blocks_[context.block];
     if (!context.preformatted) {
-      block.current.Append(text, context.inLink);
+      Line& line = block.current;
+      line.Append(text, context.inLink);
+      if (!line.text.empty() && node.original_text.data != nullptr) {
+        const auto start = static_cast<std::size_t>(node.original_text.data - source_);
+        if (line.sourceStart == std::string::npos) line.sourceStart = start;
+        line.sourceEnd = start + node.original_text.length;
+      }
       return;
     }
     for (std::size_t start = 0; start <= text.size();) {
       const std::size_t end = std::min(text.find('\n', start), text.size());
       block.current.Append(text.substr(start, end - start), context.inLink);
+      block.current.preformatted = true;
       if (end == text.size()) break;
       block.Break();
       start = end + 1;
@@ -394,7 +536,9 @@ class Reader {
   }
 
   PageReading& reading_;
+  const char* source_;
   std::vector<BlockLines> blocks_;
+  std::unordered_set<const GumboNode*> discussion_;
 };
 
 bool ContainsNoCase(std::string_view text, std::string_view lowerWord) {
@@ -458,6 +602,28 @@ bool IsHeadingLine(const Line& line, int units, bool atHead) {
   return atHead || HasChapterMarker(line.text);
 }
 
+bool IsAsciiSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// The span of a line without the white space around it, and without the tags at its end that the parser left
+// out of the text (a stray end tag between two pieces of text joins them into one text node).
+std::pair<std::size_t, std::size_t> TrimSpan(std::string_view page, std::size_t start, std::size_t end) {
+  while (start < end && IsAsciiSpace(page[start])) ++start;
+  while (end > start) {
+    if (IsAsciiSpace(page[end - 1])) {
+      --end;
+    } else if (page[end - 1] == '>') {
+      const std::size_t lt = page.rfind('<', end - 1);
+      if (lt == std::string_view::npos || lt < start || page.find('>', lt) != end - 1) break;
+      end = lt;
+    } else {
+      break;
+    }
+  }
+  return {start, end};
+}
+
 // How deep the page may nest its elements, from its bytes alone: start tags less end tags, leaving out the
 // elements a parser never keeps open (void elements, and those the next of their kind closes). An estimate that
 // errs high: a start tag inside a script counts too.
@@ -488,13 +654,14 @@ PageReading ReadPage(std::string_view gbkPage) {
   // The parser checks the open elements at every tag, so its work grows with the square of the nesting: a page
   // nested thousands deep (no real page is) would hold a worker for minutes. It gets no second reading.
   if (NestingEstimate(gbkPage) > kMaxParseNesting) return reading;
-  const std::string utf8 = text::AnsiToUtf8(gbkPage);
+  reading.utf8 = text::AnsiToUtf8(gbkPage);
+  const std::string& utf8 = reading.utf8;
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;  // the parse errors are never read
   const GumboTree tree(gumbo_parse_with_options(&options, utf8.data(), utf8.size()));
   if (!tree) return reading;
 
-  Reader reader(reading);
+  Reader reader(reading, utf8.data());
   reader.Read(tree->document);
   std::vector<BlockLines>& blocks = reader.Blocks();
 
@@ -511,6 +678,7 @@ PageReading ReadPage(std::string_view gbkPage) {
     TextBlock result;
     int allUnits = 0;
     std::string body;
+    bool followable = true;
     for (const Line& line : block.lines) {
       const int units = reading.chinese ? line.han : line.words;
       const int linkUnits = reading.chinese ? line.linkHan : line.linkWords;
@@ -524,7 +692,14 @@ PageReading ReadPage(std::string_view gbkPage) {
       result.paragraphs += units > 0;
       if (!body.empty()) body += "\r\n";
       body += line.text;
+      // Lines stand in the page in the order they are read, unless the parser moved text (out of a table).
+      followable = followable && !line.preformatted && line.sourceStart != std::string::npos &&
+                   line.sourceStart < line.sourceEnd && line.sourceEnd <= utf8.size() &&
+                   (result.lineSpans.empty() || result.lineSpans.back().second <= line.sourceStart);
+      if (followable) result.lineSpans.push_back(TrimSpan(utf8, line.sourceStart, line.sourceEnd));
     }
+    if (!followable) result.lineSpans.clear();
+    result.discussion = block.discussion;
     if (result.units == 0) continue;
     const double linkShare = allUnits > 0 ? static_cast<double>(result.linkUnits) / allUnits : 0.0;
     result.score = (result.units + result.punctuation + result.paragraphs) * std::max(0.0, 1.0 - linkShare);
@@ -537,9 +712,25 @@ PageReading ReadPage(std::string_view gbkPage) {
 const TextBlock* BestBlock(const PageReading& reading) {
   const TextBlock* best = nullptr;
   for (const TextBlock& block : reading.blocks) {
-    if (!best || block.score > best->score) best = &block;
+    // Discussion loses to any other text, however long it is.
+    const bool better = !best || (best->discussion && !block.discussion) ||
+                        (best->discussion == block.discussion && block.score > best->score);
+    if (better) best = &block;
   }
   return best;
+}
+
+BlockSource SourceOf(const PageReading& reading, const TextBlock& block) {
+  BlockSource source;
+  const std::string_view page = reading.utf8;
+  for (std::size_t i = 0; i < block.lineSpans.size(); ++i) {
+    const auto [start, end] = block.lineSpans[i];
+    if (i > 0)
+      source.gaps.push_back(
+          text::Utf8ToText(page.substr(block.lineSpans[i - 1].second, start - block.lineSpans[i - 1].second)));
+    source.lines.push_back(text::Utf8ToText(page.substr(start, end - start)));
+  }
+  return source;
 }
 
 }  // namespace lekto::html

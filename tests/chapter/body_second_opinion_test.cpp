@@ -78,9 +78,6 @@ const ResidueCase kResidueCases[] = {
     // The same kind of line without a chapter marker, at the head of the body.
     {"RawTagAtTheHead",
      u8"<a href=\"/book/7/\" title=\"原来我是书名\">原来我是书名</a>&nbsp;楔子 山雨欲来风满楼<br />\r\n", u8""},
-    // A site's watermark at both ends of the body, in an element the cleanup removes.
-    {"Watermark", u8"<ul id=\"mark\">本文来自 某某文库(http://www.example.com)</ul>\r\n",
-     u8"<ul id=\"mark\">最新最全的小说 某某文库(HTTPS://www.example.com) 为你一网打尽！</ul>"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Residue, ResidueTest, testing::ValuesIn(kResidueCases),
@@ -98,6 +95,16 @@ TEST(BodySecondOpinion, APickWithoutResidueStaysAsItIs) {
           u8"后来他在一块石碑上看见有人刻下了www.example.com这样的字样，不知是哪个顽童的手笔，风吹雨打了许多年，"
           u8"字迹早已模糊，却仍能辨认出那几个歪歪扭扭的字母，他站在碑前看了很久，又想起了许多往事。<br />\r\n");
   EXPECT_EQ(PickChapterBody(Page(content)), content);
+}
+
+// A site's watermark at both ends of the body, in an element the cleanup removes, sends nothing to the second
+// reading: the pick stays, and the watermark lines go where they stand.
+TEST(BodySecondOpinion, AWatermarkStaysInThePickAndItsLinesGo) {
+  const std::string content =
+      Gbk(u8"<ul id=\"mark\">本文来自 某某文库(http://www.example.com)</ul>\r\n") + BodyHtml() +
+      Gbk(u8"<ul id=\"mark\">最新最全的小说 某某文库(HTTPS://www.example.com) 为你一网打尽！</ul>");
+  EXPECT_EQ(PickChapterBody(Page(content)), content);
+  EXPECT_EQ(DeleteWatermarkLines(CleanBody(content)), BodyText());
 }
 
 // A pick with residue whose best block is not the same body stays: here the written rule's pick runs over two

@@ -207,7 +207,7 @@ TEST_F(PipelineTest, CharacterReferencesAreReadAsTheirCharacters) {
   server_->ServeStatic("/refs/", folder.Path().string());
   const Book book = PagesBook({"/refs/1.html"});
   EXPECT_EQ(Text(book, 0, ChapterMode::kDownload),
-            "/refs/1.html" + kCrLf + text::Utf8ToText(reinterpret_cast<const char*>(u8"\"走吧。\"他说…•A&B★")) + kCrLf +
+            "/refs/1.html" + kCrLf + text::Utf8ToText(reinterpret_cast<const char*>(u8"\"走吧。\"他说…•A&B★<")) + kCrLf +
                 Gbk(u8"第二行正文在此，够长。"));
 }
 
