@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace lekto {
 
@@ -302,6 +303,84 @@ std::string DeleteWatermarkLines(std::string_view text) {
     }
     start = end;
   }
+  return out;
+}
+
+namespace {
+
+// The line without any white space or ideographic space, for comparing headings.
+std::string Squeezed(std::string_view line) {
+  static const std::string kIdeographicSpace = text::Gbk(u8"　");
+  std::string out;
+  for (std::size_t pos = 0; pos < line.size();) {
+    if (text::StartsWith(line.substr(pos), kIdeographicSpace)) {
+      pos += kIdeographicSpace.size();
+    } else if (IsBlank(line[pos])) {
+      ++pos;
+    } else {
+      const std::size_t next = pos + (static_cast<unsigned char>(line[pos]) >= 0x81 ? 2 : 1);
+      out.append(line.substr(pos, next - pos));
+      pos = next;
+    }
+  }
+  return out;
+}
+
+// True when the line names a chapter or a volume: 第, then within a few characters 章 节 回 话 卷 集 部 篇 (and the
+// traditional forms); or "chapter", "volume" or "book" and a number.
+bool NamesAChapter(std::string_view line) {
+  static const std::string kDi = text::Gbk(u8"第");
+  static const std::string kMarkers = text::Gbk(u8"章节節回话話卷集部篇");
+  for (std::size_t pos = 0; pos < line.size();) {
+    const std::size_t next = pos + (static_cast<unsigned char>(line[pos]) >= 0x81 ? 2 : 1);
+    if (line.substr(pos, next - pos) == kDi) {
+      std::size_t at = next;
+      for (int i = 0; i < 8 && at < line.size(); ++i) {
+        const std::size_t after = at + (static_cast<unsigned char>(line[at]) >= 0x81 ? 2 : 1);
+        const std::string_view c = line.substr(at, after - at);
+        for (std::size_t m = 0; c.size() == 2 && m + 1 < kMarkers.size(); m += 2) {
+          if (kMarkers.compare(m, 2, c) == 0) return true;
+        }
+        at = after;
+      }
+    }
+    pos = next;
+  }
+  for (const std::string_view word : {"chapter", "volume", "book"}) {
+    for (std::size_t at = 0; at + word.size() < line.size(); ++at) {
+      if (!StartsWithNoCase(line, at, word)) continue;
+      std::size_t digit = at + word.size();
+      while (digit < line.size() && line[digit] == ' ') ++digit;
+      if (digit < line.size() && line[digit] >= '0' && line[digit] <= '9') return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string DropRepeatedHeadingLines(std::string_view text, std::string_view title) {
+  constexpr int kMaxHeadLines = 8;
+  const std::string squeezedTitle = Squeezed(title);
+  std::vector<std::string> seen;
+  std::string out;
+  std::size_t start = 0;
+  for (int count = 0; start < text.size() && count < kMaxHeadLines; ++count) {
+    const std::size_t lf = text.find('\n', start);
+    const std::size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
+    const std::string_view line = text.substr(start, end - start);
+    if (CharCount(TrimLineSpaces(line)) > kHeadingChars) break;
+    const std::string squeezed = Squeezed(line);
+    const bool repeat = !squeezed.empty() && std::find(seen.begin(), seen.end(), squeezed) != seen.end() &&
+                        (squeezed == squeezedTitle || NamesAChapter(line));
+    if (!repeat) {
+      out.append(line);
+      if (!squeezed.empty()) seen.push_back(squeezed);
+    }
+    start = end;
+  }
+  if (out.size() == start) return std::string(text);  // nothing dropped: the text as it came
+  out.append(text.substr(start));
   return out;
 }
 

@@ -34,6 +34,14 @@ std::string DeleteWatermarkLines(std::string_view text);
 // The line without the blanks and ideographic spaces around it.
 std::string_view TrimLineSpaces(std::string_view line);
 
+// The text with each heading line at its head that repeats an earlier one (the chapter's title, a volume title,
+// then the title again, as pages print their headings) left out with its line end. The head is the run of
+// lines of at most kHeadingChars characters before the prose; a line repeats another when the two are equal
+// but for white space, and it goes when it is `title` or names a chapter or a volume ("第一卷", "Chapter 3"):
+// a short line of prose said twice ("噹！" "噹！") stays.
+inline constexpr std::size_t kHeadingChars = 40;
+std::string DropRepeatedHeadingLines(std::string_view text, std::string_view title);
+
 // True when the text names a web address: "http://", "https://" or "www." (letters in either case).
 bool HasWebAddress(std::string_view text);
 

@@ -40,7 +40,8 @@ std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
 
   if (mode == ChapterMode::kDownload && text.empty()) return text;
   if (!title.empty() && !text::Contains(text, title)) text = title + "\r\n" + text;
-  return text;
+  // Pages that print their headings twice over before the prose (title, volume, title) give each once.
+  return DropRepeatedHeadingLines(text, title);
 }
 
 std::filesystem::path ChapterFilePath(const std::filesystem::path& tempFolder, int row) {
