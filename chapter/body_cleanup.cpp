@@ -376,8 +376,17 @@ std::string DropRepeatedHeadingLines(std::string_view text, std::string_view tit
     if (!repeat) {
       out.append(line);
       if (!squeezed.empty()) seen.push_back(squeezed);
+      start = end;
+      continue;
     }
+    // The blank lines after a repeated heading go with it: the head keeps the spacing of its first lines.
     start = end;
+    while (start < text.size()) {
+      const std::size_t next = text.find('\n', start);
+      const std::size_t blankEnd = next == std::string_view::npos ? text.size() : next + 1;
+      if (!Squeezed(text.substr(start, blankEnd - start)).empty()) break;
+      start = blankEnd;
+    }
   }
   if (out.size() == start) return std::string(text);  // nothing dropped: the text as it came
   out.append(text.substr(start));

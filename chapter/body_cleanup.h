@@ -35,9 +35,9 @@ std::string DeleteWatermarkLines(std::string_view text);
 std::string_view TrimLineSpaces(std::string_view line);
 
 // The text with each heading line at its head that repeats an earlier one (the chapter's title, a volume title,
-// then the title again, as pages print their headings) left out with its line end. The head is the run of
-// lines of at most kHeadingChars characters before the prose; a line repeats another when the two are equal
-// but for white space, and it goes when it is `title` or names a chapter or a volume ("第一卷", "Chapter 3"):
+// then the title again, as pages print their headings) left out with its line end and the blank lines after it. The
+// head is the run of lines of at most kHeadingChars characters before the prose; a line repeats another when the two
+// are equal but for white space, and it goes when it is `title` or names a chapter or a volume ("第一卷", "Chapter 3"):
 // a short line of prose said twice ("噹！" "噹！") stays.
 inline constexpr std::size_t kHeadingChars = 40;
 std::string DropRepeatedHeadingLines(std::string_view text, std::string_view title);

@@ -181,19 +181,6 @@ bool IsLineMarkup(std::string_view gap) {
   return true;
 }
 
-// The gap without its blanks and tabs outside tags: they are the page's source formatting, never text, and the
-// cleanup would keep them at the ends of lines. Its line ends stay, for they are the line breaks of "<br />".
-std::string WithoutBlanks(std::string_view gap) {
-  std::string out;
-  bool inTag = false;
-  for (const char c : gap) {
-    if (c == '<') inTag = true;
-    if (c == '>') inTag = false;
-    if (inTag || (c != ' ' && c != '\t')) out += c;
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string LayOutLikeAPick(const html::BlockSource& source, std::string_view blockText) {
@@ -210,7 +197,7 @@ std::string LayOutLikeAPick(const html::BlockSource& source, std::string_view bl
       // The page's own markup lays the lines out as a pick of it is laid out; where it breaks no line for the
       // cleanup (a lone "<br>"), a line break before it keeps the two lines apart.
       if (cleaned.find('\n') == std::string::npos) body += "\r\n";
-      body += WithoutBlanks(gap);
+      body += gap;
     }
     body += OneLine(source.lines[i + 1]);
   }
