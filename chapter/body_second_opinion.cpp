@@ -209,6 +209,30 @@ std::string LayOutLikeAPick(const html::BlockSource& source, std::string_view bl
   return body;
 }
 
+namespace {
+
+// True when the pick names a control of a comment ("回复", "Reply", "举报"): only then may it be discussion, and
+// only then is the page parsed to see.
+bool MayHoldDiscussion(std::string_view pick) {
+  static const std::string kWords[] = {text::Gbk(u8"回复"), text::Gbk(u8"回覆"), text::Gbk(u8"举报")};
+  for (const std::string& word : kWords) {
+    if (text::Contains(pick, word)) return true;
+  }
+  for (std::size_t at = pick.find_first_of("rR"); at != std::string_view::npos; at = pick.find_first_of("rR", at + 1)) {
+    if (StartsWithNoCase(pick, at, "reply")) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool BodyPickIsDiscussion(std::string_view pick, const html::PageReading& reading) {
+  const html::TextBlock* best = html::BestBlock(reading);
+  if (best == nullptr || best->discussion || best->units < kMinBodyUnits) return false;
+  return std::any_of(reading.blocks.begin(), reading.blocks.end(),
+                     [&](const html::TextBlock& block) { return block.discussion && HoldsMiddleOf(block.text, pick); });
+}
+
 std::string PickChapterBody(std::string_view page) {
   const BodyCandidate pick = FindBodyCandidate(page);
   std::optional<html::PageReading> reading;
@@ -218,7 +242,8 @@ std::string PickChapterBody(std::string_view page) {
   };
   const auto bestUnits = [&] { return best() ? best()->units : 0; };
   const auto bestText = [&] { return best() ? std::string_view(best()->text) : std::string_view(); };
-  if (BodyPickFailed(pick.han, pick.pageHan, bestUnits) || BodyPickLeftResidue(pick.text, pick.han, bestText)) {
+  if (BodyPickFailed(pick.han, pick.pageHan, bestUnits) || BodyPickLeftResidue(pick.text, pick.han, bestText) ||
+      (pick.han > 0 && MayHoldDiscussion(pick.text) && best() && BodyPickIsDiscussion(pick.text, *reading))) {
     return LayOutLikeAPick(html::SourceOf(*reading, *best()), best()->text);
   }
   return std::string(pick.text);

@@ -469,12 +469,14 @@ class Reader {
       const GumboTag tag = node->v.element.tag;
       Note(node, tag);
       if (IsHidden(tag) || HiddenByStyle(node)) return;
-      if (discussion_.count(node) > 0) context.inDiscussion = true;
+      // A comment is a block of its own, whatever element holds it (a list item, a paragraph).
+      const bool comment = discussion_.count(node) > 0;
+      if (comment) context.inDiscussion = true;
       children = &node->v.element.children;
       if (tag == GUMBO_TAG_A && Attribute(node, "href")) context.inLink = true;
       if (tag == GUMBO_TAG_PRE) context.preformatted = true;
       if (IsHeading(tag)) context.inHeading = true;
-      if (IsContainer(tag)) {
+      if (IsContainer(tag) || comment) {
         blocks_[context.block].Break();
         context.block = blocks_.size();
         blocks_.emplace_back();

@@ -117,6 +117,27 @@ TEST(DeleteWatermarkLines, DeletesShortAddressLinesWhereTheyStand) {
   EXPECT_EQ(DeleteWatermarkLines(kept), kept);
 }
 
+// Heading lines at the head of a text that repeat an earlier one (the title, a volume) go, with the blank lines
+// after them; a short line of prose said twice, a repeat after the prose began, and a differing heading stay.
+TEST(DropRepeatedHeadingLines, GivesEachHeadingOnce) {
+  const std::string title = Gbk(u8"第7章 归途"), volume = Gbk(u8"第一卷 山门");
+  const std::string prose =
+      Gbk(u8"山风从谷口吹进来，带着一股潮湿的松木气味，少年把油灯拨亮了一些，低头看着桌上那张发黄的地图。");
+  const std::string indent = Gbk(u8"　　");
+  EXPECT_EQ(DropRepeatedHeadingLines(title + "\r\n" + volume + "\r\n" + Gbk(u8"第7章归途") + "\r\n\r\n" + prose, title),
+            title + "\r\n" + volume + "\r\n" + prose);
+  EXPECT_EQ(DropRepeatedHeadingLines(
+                title + "\r\n" + indent + title + "\r\n" + indent + volume + "\r\n" + indent + volume + "\r\n" + prose,
+                title),
+            title + "\r\n" + indent + volume + "\r\n" + prose);
+  EXPECT_EQ(DropRepeatedHeadingLines("Chapter 3 The Road\r\nChapter 3  The Road\r\nThe wind came.", "Chapter 3"),
+            "Chapter 3 The Road\r\nThe wind came.");
+  for (const std::string& kept : {Gbk(u8"噹！\r\n噹！\r\n") + prose, title + "\r\n" + prose + "\r\n" + title,
+                                  title + "\r\n" + Gbk(u8"原来我是书名 第7章 归途") + "\r\n" + prose, std::string()}) {
+    EXPECT_EQ(DropRepeatedHeadingLines(kept, title), kept);
+  }
+}
+
 TEST(TrimOuterBreaks, RemovesOneBreakAtEachEnd) {
   EXPECT_EQ(TrimOuterBreaks("\r\n"), "");
   EXPECT_EQ(TrimOuterBreaks("\r\n\r\na\r\n\r\n"), "\r\na\r\n");
