@@ -62,11 +62,17 @@ bool IsPlainWords(std::string_view rule) {
   return plain;
 }
 
+// The first "<" at or after `from` that opens markup (hidden markup alone with `hiddenOnly`), or npos.
+std::size_t FirstMarkup(std::string_view text, std::size_t from, bool hiddenOnly);
+
 }  // namespace
 
 std::string CleanBody(std::string_view body) {
   // Most bodies hold no markup the simple tag pattern leaves: the second pass is then a search, not a copy.
-  std::string text = CleanBodyKeepingMarkup(RemoveHiddenMarkup(body));
+  // Most bodies hold no script, style or comment: the body is then cleaned as it stands, without a copy.
+  std::string text = FirstMarkup(body, 0, true) == std::string_view::npos
+                         ? CleanBodyKeepingMarkup(body)
+                         : CleanBodyKeepingMarkup(RemoveHiddenMarkup(body));
   return text.find('<') == std::string::npos ? text : RemoveMarkup(text);
 }
 
@@ -223,10 +229,17 @@ std::size_t MarkupEnd(std::string_view text, std::size_t lt, bool hiddenOnly) {
   return std::string_view::npos;
 }
 
+std::size_t FirstMarkup(std::string_view text, std::size_t from, bool hiddenOnly) {
+  for (std::size_t lt = text.find('<', from); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
+    if (MarkupEnd(text, lt, hiddenOnly) != std::string_view::npos) return lt;
+  }
+  return std::string_view::npos;
+}
+
 std::string DeleteMarkup(std::string_view text, bool hiddenOnly) {
   std::string out;
   std::size_t copied = 0;
-  for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
+  for (std::size_t lt = FirstMarkup(text, 0, hiddenOnly); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
     const std::size_t end = MarkupEnd(text, lt, hiddenOnly);
     if (end == std::string_view::npos) continue;
     if (out.empty()) out.reserve(text.size());
@@ -267,9 +280,10 @@ bool HasWebAddress(std::string_view text) {
       return true;
     }
   }
-  for (std::size_t w = text.find_first_of("wW"); w != std::string_view::npos; w = text.find_first_of("wW", w + 1)) {
-    // A "w" may be the second byte of a GBK character; "www." after it is still the address it reads as.
-    if (StartsWithNoCase(text, w, "www.")) return true;
+  // Found from its ".", which prose written in Chinese seldom holds (a search for "w" would stop at every
+  // character whose second byte is one). A "w" that is such a byte still reads as the address it shows.
+  for (std::size_t dot = text.find('.'); dot != std::string_view::npos; dot = text.find('.', dot + 1)) {
+    if (dot >= 3 && StartsWithNoCase(text, dot - 3, "www.")) return true;
   }
   return false;
 }
@@ -285,9 +299,10 @@ std::string_view TrimLineSpaces(std::string_view line) {
   return line;
 }
 
-std::string DeleteWatermarkLines(std::string_view text) {
+std::string DeleteWatermarkLines(std::string whole) {
   // Most texts name no address: one search, no copy.
-  if (!HasWebAddress(text)) return std::string(text);
+  if (!HasWebAddress(whole)) return whole;
+  const std::string_view text = whole;
   std::string out;
   out.reserve(text.size());
   for (std::size_t start = 0; start < text.size();) {
@@ -359,7 +374,8 @@ bool NamesAChapter(std::string_view line) {
 
 }  // namespace
 
-std::string DropRepeatedHeadingLines(std::string_view text, std::string_view title) {
+std::string DropRepeatedHeadingLines(std::string whole, std::string_view title) {
+  const std::string_view text = whole;
   constexpr int kMaxHeadLines = 8;
   const std::string squeezedTitle = Squeezed(title);
   std::vector<std::string> seen;
@@ -388,7 +404,7 @@ std::string DropRepeatedHeadingLines(std::string_view text, std::string_view tit
       start = blankEnd;
     }
   }
-  if (out.size() == start) return std::string(text);  // nothing dropped: the text as it came
+  if (out.size() == start) return whole;  // nothing dropped: the text as it came, uncopied
   out.append(text.substr(start));
   return out;
 }

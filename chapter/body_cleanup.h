@@ -29,7 +29,7 @@ std::string RemoveMarkup(std::string_view text);
 // that carries a web address ("www.", "http://", "https://"), with its line end: a site's watermark inside
 // the body. A longer line is prose and stays; so does every other byte of the text.
 inline constexpr std::size_t kWatermarkChars = 80;
-std::string DeleteWatermarkLines(std::string_view text);
+std::string DeleteWatermarkLines(std::string text);
 
 // The line without the blanks and ideographic spaces around it.
 std::string_view TrimLineSpaces(std::string_view line);
@@ -40,7 +40,7 @@ std::string_view TrimLineSpaces(std::string_view line);
 // are equal but for white space, and it goes when it is `title` or names a chapter or a volume ("第一卷", "Chapter 3"):
 // a short line of prose said twice ("噹！" "噹！") stays.
 inline constexpr std::size_t kHeadingChars = 40;
-std::string DropRepeatedHeadingLines(std::string_view text, std::string_view title);
+std::string DropRepeatedHeadingLines(std::string text, std::string_view title);
 
 // True when the text names a web address: "http://", "https://" or "www." (letters in either case).
 bool HasWebAddress(std::string_view text);

@@ -11,6 +11,7 @@
 #include <cctype>
 #include <iterator>
 #include <optional>
+#include <unordered_map>
 
 namespace lekto {
 
@@ -142,6 +143,10 @@ int AsciiLetters(std::string_view text) {
 // The source of one body line with each run of white space that holds a line break made one blank: inside a
 // paragraph such a run is the page's source formatting, which a browser shows as a blank, not a line break.
 std::string OneLine(std::string_view source) {
+  // Most lines stand on one line of the page.
+  if (source.find('\n') == std::string_view::npos && source.find('\r') == std::string_view::npos) {
+    return std::string(source);
+  }
   std::string line;
   line.reserve(source.size());
   for (std::size_t pos = 0; pos < source.size();) {
@@ -185,25 +190,32 @@ bool IsLineMarkup(std::string_view gap) {
 
 std::string LayOutLikeAPick(const html::BlockSource& source, std::string_view blockText) {
   if (source.lines.empty()) return std::string(blockText);
+  // What stands between two lines: a gap that shows text or boxes becomes a line break; one of line markup stays,
+  // with a line break before it when it breaks no line itself. A site repeats a few gaps over and over: each is
+  // judged once.
+  enum class Gap { kReplaced, kKept, kKeptAfterBreak };
+  std::unordered_map<std::string_view, Gap> judged;
   std::string body = OneLine(source.lines.front());
   for (std::size_t i = 0; i + 1 < source.lines.size(); ++i) {
     const std::string& gap = source.gaps[i];
-    const std::string cleaned = text::DecodeCharacterReferences(CleanBody(gap));
-    if (!ShowsNothing(cleaned) || !IsLineMarkup(gap)) {
-      // Text between two body lines is what the reading left out (a heading, navigation, another block), and
-      // so is other markup than that of lines.
-      body += "\r\n";
-    } else {
-      // The page's own markup lays the lines out as a pick of it is laid out; where it breaks no line for the
-      // cleanup (a lone "<br>"), a line break before it keeps the two lines apart.
-      if (cleaned.find('\n') == std::string::npos) body += "\r\n";
-      body += gap;
+    auto [at, fresh] = judged.try_emplace(gap, Gap::kReplaced);
+    if (fresh) {
+      const std::string cleaned = text::DecodeCharacterReferences(CleanBody(gap));
+      // Text between two body lines is what the reading left out (a heading, navigation, another block), and so
+      // is other markup than that of lines. The page's own line markup lays the lines out as a pick of them is
+      // laid out; where it breaks no line for the cleanup (a lone "<br>"), a line break before it keeps the two
+      // lines apart.
+      if (ShowsNothing(cleaned) && IsLineMarkup(gap)) {
+        at->second = cleaned.find('\n') == std::string::npos ? Gap::kKeptAfterBreak : Gap::kKept;
+      }
     }
+    if (at->second != Gap::kKept) body += "\r\n";
+    if (at->second != Gap::kReplaced) body += gap;
     body += OneLine(source.lines[i + 1]);
   }
   // The same characters as the block, or the block's own lines: the page's markup must not add text.
-  const std::string text = text::DecodeCharacterReferences(CleanBody(body));
-  if (CountHan(text) != CountHan(blockText) || AsciiLetters(text) != AsciiLetters(blockText)) {
+  const std::string shown = text::DecodeCharacterReferences(RemoveMarkup(body));
+  if (CountHan(shown) != CountHan(blockText) || AsciiLetters(shown) != AsciiLetters(blockText)) {
     return std::string(blockText);
   }
   return body;
@@ -218,8 +230,11 @@ bool MayHoldDiscussion(std::string_view pick) {
   for (const std::string& word : kWords) {
     if (text::Contains(pick, word)) return true;
   }
-  for (std::size_t at = pick.find_first_of("rR"); at != std::string_view::npos; at = pick.find_first_of("rR", at + 1)) {
-    if (StartsWithNoCase(pick, at, "reply")) return true;
+  // Found from its "ply", which prose written in Chinese seldom holds; the letters may be of either case.
+  for (const std::string_view tail : {std::string_view("ply"), std::string_view("PLY")}) {
+    for (std::size_t at = pick.find(tail); at != std::string_view::npos; at = pick.find(tail, at + 1)) {
+      if (at >= 2 && StartsWithNoCase(pick, at - 2, "reply")) return true;
+    }
   }
   return false;
 }

@@ -41,7 +41,7 @@ std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
   if (mode == ChapterMode::kDownload && text.empty()) return text;
   if (!title.empty() && !text::Contains(text, title)) text = title + "\r\n" + text;
   // Pages that print their headings twice over before the prose (title, volume, title) give each once.
-  return DropRepeatedHeadingLines(text, title);
+  return DropRepeatedHeadingLines(std::move(text), title);
 }
 
 std::filesystem::path ChapterFilePath(const std::filesystem::path& tempFolder, int row) {

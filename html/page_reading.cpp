@@ -392,17 +392,17 @@ std::unordered_set<const GumboNode*> CommentItems(const GumboNode* root) {
                                   : node->type == GUMBO_NODE_ELEMENT ? &node->v.element.children
                                                                      : nullptr;
     if (children == nullptr || depth > kMaxDepth) continue;
-    // Siblings by their tag and class.
-    std::vector<std::pair<std::string, std::vector<const GumboNode*>>> kinds;
+    // Siblings by their tag and class; an element without children (a line break, an image) holds no comment.
+    std::vector<std::pair<std::pair<GumboTag, std::string_view>, std::vector<const GumboNode*>>> kinds;
     for (unsigned i = 0; i < children->length; ++i) {
       const auto* child = static_cast<const GumboNode*>(children->data[i]);
-      if (child->type != GUMBO_NODE_ELEMENT) continue;
+      if (child->type != GUMBO_NODE_ELEMENT || child->v.element.children.length == 0) continue;
       stack.emplace_back(child, depth + 1);
       const char* cls = Attribute(child, "class");
-      const std::string key = std::to_string(child->v.element.tag) + "/" + (cls ? cls : "");
+      const std::pair<GumboTag, std::string_view> key{child->v.element.tag, cls ? cls : ""};
       auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const auto& k) { return k.first == key; });
       if (kind == kinds.end()) {
-        kinds.emplace_back(key, std::vector<const GumboNode*>{child});
+        kinds.push_back({key, {child}});
       } else {
         kind->second.push_back(child);
       }
