@@ -445,6 +445,7 @@ class Reader {
     // are still links.
     bool inHeading = false;
     bool inDiscussion = false;
+    bool hiddenByStyle = false;
   };
 
   void Walk(const GumboNode* node, Context context, int depth) {
@@ -453,7 +454,7 @@ class Reader {
       case GUMBO_NODE_TEXT:
       case GUMBO_NODE_WHITESPACE:
       case GUMBO_NODE_CDATA:
-        if (!context.inHeading) AppendText(node->v.text, context);
+        if (!context.inHeading && !context.hiddenByStyle) AppendText(node->v.text, context);
         return;
       case GUMBO_NODE_DOCUMENT:
       case GUMBO_NODE_ELEMENT:
@@ -468,7 +469,9 @@ class Reader {
     } else {
       const GumboTag tag = node->v.element.tag;
       Note(node, tag);
-      if (IsHidden(tag) || HiddenByStyle(node)) return;
+      if (IsHidden(tag)) return;
+      // A box its style hides shows no text; its links are still the page's links (tabs a script reveals).
+      if (HiddenByStyle(node)) context.hiddenByStyle = true;
       // A comment is a block of its own, whatever element holds it (a list item, a paragraph).
       const bool comment = discussion_.count(node) > 0;
       if (comment) context.inDiscussion = true;

@@ -96,7 +96,7 @@ TEST(PageReading, CommentListsLoseToTheChapterAndCustomTagsAreText) {
       "<body><div class=nav><a href=/1>Previous Chapter</a> | <a href=/>Index</a> | <a href=/3>Next Chapter</a> "
       "| report errors on this page please</div><div class=text>"
       "<cs>The wind came down the valley.</cs><cs>The lamp burned low.</cs><cs>She did not look back.</cs>"
-      "<p style=\"display: none\">tokentokentoken and more hidden words that nobody reads</p></div>"
+      "<p style=\"display: none\">tokentokentoken and more hidden words <a href=/tab>that nobody reads</a></p></div>"
       "<section class=comments>";
   for (int i = 1; i <= 4; ++i) {
     english += "<div class=comment><div class=meta><a href=/u/" + std::to_string(i) + ">reader</a> <time>" +
@@ -109,6 +109,8 @@ TEST(PageReading, CommentListsLoseToTheChapterAndCustomTagsAreText) {
   EXPECT_FALSE(best->discussion);
   EXPECT_EQ(best->text, "The wind came down the valley.The lamp burned low.She did not look back.");
   EXPECT_EQ(std::count_if(en.blocks.begin(), en.blocks.end(), [](const TextBlock& b) { return b.discussion; }), 4);
+  // The hidden box's link is still one of the page's links (a tab a script reveals).
+  EXPECT_TRUE(std::any_of(en.links.begin(), en.links.end(), [](const PageLink& l) { return l.href == "/tab"; }));
 
   std::string chinese =
       Gbk(u8"<body><div id=content>　　山风从谷口吹进来，带着一股潮湿的松木气味。<br>"
