@@ -224,7 +224,8 @@ std::string LayOutLikeAPick(const html::BlockSource& source, std::string_view bl
 namespace {
 
 // True when the pick names a control of a comment ("回复", "Reply", "举报"): only then may it be discussion, and
-// only then is the page parsed to see.
+// only then is the page parsed to see. A pick holding most of the page's Chinese is not asked: the comments
+// beside it would hold less than it does.
 bool MayHoldDiscussion(std::string_view pick) {
   static const std::string kWords[] = {text::Gbk(u8"回复"), text::Gbk(u8"回覆"), text::Gbk(u8"举报")};
   for (const std::string& word : kWords) {
@@ -258,7 +259,8 @@ std::string PickChapterBody(std::string_view page) {
   const auto bestUnits = [&] { return best() ? best()->units : 0; };
   const auto bestText = [&] { return best() ? std::string_view(best()->text) : std::string_view(); };
   if (BodyPickFailed(pick.han, pick.pageHan, bestUnits) || BodyPickLeftResidue(pick.text, pick.han, bestText) ||
-      (pick.han > 0 && MayHoldDiscussion(pick.text) && best() && BodyPickIsDiscussion(pick.text, *reading))) {
+      (pick.han > 0 && 2LL * pick.han <= pick.pageHan && MayHoldDiscussion(pick.text) && best() &&
+       BodyPickIsDiscussion(pick.text, *reading))) {
     return LayOutLikeAPick(html::SourceOf(*reading, *best()), best()->text);
   }
   return std::string(pick.text);
