@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -54,6 +55,10 @@ void CollectLinks(const std::string& page, const std::string& address, const std
     book.chapterTitles.push_back(links.GroupText(j, 2));
     book.chapterLinks.push_back(std::move(link));
   }
+}
+
+bool IsBlank(std::string_view title) {
+  return title.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
 struct TocPage {
@@ -171,18 +176,50 @@ void FilterChapterLinks(std::vector<std::string>& titles, std::vector<std::strin
   const bool previousClose = m < 2 || length(m) - length(m - 1) <= 1;
   const bool regular = previousClose && length(m + 1) - length(m) <= 1;
 
+  std::vector<std::size_t> eligible;
+  eligible.reserve(n);
+  for (std::size_t k = 1; k <= n; ++k) {
+    if (!regular || std::labs(length(k) - length(m)) <= 3) eligible.push_back(k - 1);
+  }
+  const std::size_t count = eligible.size();
+  const auto at = [&](std::size_t e) -> std::pair<const std::string&, const std::string&> {
+    return {inTitles[eligible[e]], inLinks[eligible[e]]};
+  };
+
+  // A block of the latest chapters repeats, above or below the list, rows the list holds too: the leading rows
+  // whose link or title comes again further down, and the trailing ones whose link or title came before. Only
+  // there is a repeated title a repeat; inside the run two rows of one title and two links are two chapters
+  // (two 番外, a site that numbers two pages 第767章).
+  std::unordered_map<std::string_view, std::size_t> lastLink, lastTitle;
+  for (std::size_t e = 0; e < count; ++e) lastLink[at(e).second] = lastTitle[at(e).first] = e;
+  std::size_t head = 0;
+  while (head < count && (lastLink[at(head).second] > head || lastTitle[at(head).first] > head)) ++head;
+  std::unordered_map<std::string_view, std::size_t> firstLink, firstTitle;
+  for (std::size_t e = head; e < count; ++e) {
+    firstLink.try_emplace(at(e).second, e);
+    firstTitle.try_emplace(at(e).first, e);
+  }
+  std::size_t tail = count;
+  while (tail > head && (firstLink[at(tail - 1).second] < tail - 1 || firstTitle[at(tail - 1).first] < tail - 1)) {
+    --tail;
+  }
+
   // Walking from the end keeps the later of two repeats; hash sets keep a list of ten thousand links linear.
   std::unordered_set<std::string_view> keptLinks;
-  std::unordered_set<std::string_view> keptTitles;
-  keptLinks.reserve(n);
-  keptTitles.reserve(n);
+  std::unordered_set<std::string_view> keptTitles;  // of every kept row
+  std::unordered_set<std::string_view> endTitles;   // of the kept rows of a block at the end
+  keptLinks.reserve(count);
+  keptTitles.reserve(count);
   std::vector<std::size_t> kept;
-  for (std::size_t k = n; k >= 1; --k) {
-    if (regular && std::labs(length(k) - length(m)) > 3) continue;
-    if (keptLinks.contains(inLinks[k - 1]) || keptTitles.contains(inTitles[k - 1])) continue;
-    keptLinks.insert(inLinks[k - 1]);
-    keptTitles.insert(inTitles[k - 1]);
-    kept.push_back(k - 1);
+  for (std::size_t e = count; e-- > 0;) {
+    const auto [title, link] = at(e);
+    // A title of white space alone names no chapter: of those, as of titles at the ends, one stays.
+    const bool atEnds = e < head || e >= tail || IsBlank(title);
+    if (keptLinks.contains(link) || (atEnds ? keptTitles : endTitles).contains(title)) continue;
+    keptLinks.insert(link);
+    keptTitles.insert(title);
+    if (atEnds) endTitles.insert(title);
+    kept.push_back(eligible[e]);
   }
   titles.reserve(kept.size());
   links.reserve(kept.size());
