@@ -8,6 +8,8 @@
 #include "text/gbk_text.h"
 #include "text/page_charset.h"
 #include "text/text_codec.h"
+#include "toc/toc_pages.h"
+#include "toc/toc_row_ends.h"
 #include "toc/toc_second_opinion.h"
 
 #include <algorithm>
@@ -61,9 +63,45 @@ bool IsBlank(std::string_view title) {
   return title.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
+// The links of the rows whose title says they are chapters.
+std::vector<std::string> MarkedLinks(const Book& book) {
+  std::vector<std::string> links;
+  for (int row = 0; row < book.RowCount(); ++row) {
+    if (HasChapterMarker(book.TitleAt(row))) links.push_back(book.LinkAt(row));
+  }
+  return links;
+}
+
 struct TocPage {
   std::string address;
   std::string text;
+};
+
+// The chapter links of the pages read so far, as a browser reads them: asked only of numbered pages.
+class ChaptersSeen {
+ public:
+  ChaptersSeen(const std::string& tocAddress, const std::string& siteRoot)
+      : tocAddress_(tocAddress), siteRoot_(siteRoot) {}
+
+  // True when `page` (read at `pageAddress`) links to a chapter none of `pages` links to.
+  bool AddsChapters(const std::vector<TocPage>& pages, const std::string& pageAddress, const std::string& page) {
+    for (; read_ < pages.size(); ++read_) Add(pages[read_].address, pages[read_].text);
+    return Add(pageAddress, page);
+  }
+
+ private:
+  bool Add(const std::string& pageAddress, const std::string& page) {
+    bool added = false;
+    for (std::string& link : ChapterLikeLinks(html::ReadPage(page), tocAddress_, siteRoot_, pageAddress)) {
+      added = seen_.insert(std::move(link)).second || added;
+    }
+    return added;
+  }
+
+  const std::string& tocAddress_;
+  const std::string& siteRoot_;
+  std::unordered_set<std::string> seen_;
+  std::size_t read_ = 0;
 };
 
 // Mends the written rules' list: menu rows at its ends go; where the list plainly failed, the pages are read as a
@@ -133,6 +171,9 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
   std::vector<TocPage> pages;
   std::unordered_set<std::string> visited = {address};
   std::string pageAddress = address;
+  // The number of the page read last, for a table of contents that numbers its pages.
+  long pageNumber = 1;
+  ChaptersSeen chapters(address, book.siteRoot);
   for (;;) {
     pages.push_back({pageAddress, page});
     // A link whose text sits in one of these spans would otherwise yield an empty title.
@@ -144,19 +185,29 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
 
     // The same "下一页" link the chapter pages are followed by.
     std::string link = NextPageLink(page);
-    if (link.empty()) break;
-    ResolveLink(link, address, book.siteRoot, pageAddress);
+    const bool numbered = link.empty();
+    if (!numbered) {
+      ResolveLink(link, address, book.siteRoot, pageAddress);
+    } else {
+      // Without one, the page menu or the numbered page links ("1 2 3 … 18") name the next page.
+      link = NextNumberedTocPage(page, pageAddress, address, book.siteRoot, MarkedLinks(book), pageNumber);
+      if (link.empty()) break;
+      ++pageNumber;
+    }
     // A page that links to itself or back to an earlier page would otherwise be read forever.
     if (!visited.insert(link).second) break;
     const http::Response next = fetch(link);
     if (!next.Ok()) break;  // the rows of the pages read so far, never an error page's links
     page = text::PageToGbk(next.body, text::DecidePageCharset(next.body, next.contentType, &charset));
+    // Numbered pages of something else (the reviews under the list) show the chapters read already, or none.
+    if (numbered && !chapters.AddsChapters(pages, link, page)) break;
     pageAddress = link;
   }
   SecondOpinion(pages, address, book);
   // Titles as the page shows them: "A &amp; B" is "A & B".
   book.title = text::DecodeCharacterReferences(std::move(book.title));
   for (std::string& title : book.chapterTitles) title = text::DecodeCharacterReferences(std::move(title));
+  MendRunEnds(book);
   return book;
 }
 

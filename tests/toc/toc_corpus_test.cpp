@@ -65,8 +65,8 @@ const CorpusCase kCases[] = {
     {"biquge_com_tw/toc.html", "/17_17275/toc.html", u8"主神崛起", 0},
     {"biquge_info/toc.html", "/74_74132/toc.html", u8"我师兄实在太稳健了", 0},
     // 26 chapters carry the title of a later one (the site numbers two consecutive chapters 第767章, and so
-    // on); of two entries with the same title the filter keeps the later.
-    {"mirror_52mb/toc.html", "/52mb/toc.html", u8"上门龙婿叶辰", 26},
+    // on): two links, two chapters, all listed.
+    {"mirror_52mb/toc.html", "/52mb/toc.html", u8"上门龙婿叶辰", 0},
 };
 
 class TocCorpusTest : public testing::TestWithParam<CorpusCase> {
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, TocCorpusTest, testing::ValuesIn(kCases),
                            return std::string(info.param.file).substr(0, std::string(info.param.file).find('/'));
                          });
 
-TEST(TocCorpus, MirrorKeepsTheLaterOfTwoChaptersWithOneTitle) {
+TEST(TocCorpus, MirrorKeepsBothChaptersOfOneTitle) {
   LEKTO_SKIP_WITHOUT_CORPUS();
   testsupport::TestServer server;
   server.ServeStatic("/52mb/", kCorpus + "/mirror_52mb");
@@ -121,8 +121,12 @@ TEST(TocCorpus, MirrorKeepsTheLaterOfTwoChaptersWithOneTitle) {
   const std::string title = text::Gbk(u8"第767章");
   const auto found = std::find(book->chapterTitles.begin(), book->chapterTitles.end(), title);
   ASSERT_NE(found, book->chapterTitles.end());
-  EXPECT_EQ(std::count(book->chapterTitles.begin(), book->chapterTitles.end(), title), 1);
-  EXPECT_EQ(book->chapterLinks[found - book->chapterTitles.begin()], server.HttpUrl("/52mb/1123373.html"));
+  ASSERT_EQ(std::count(book->chapterTitles.begin(), book->chapterTitles.end(), title), 2);
+  const std::size_t row = found - book->chapterTitles.begin();
+  EXPECT_EQ(book->chapterTitles[row + 1], title);
+  EXPECT_EQ(book->chapterLinks[row], server.HttpUrl("/52mb/1123372.html"));
+  EXPECT_EQ(book->chapterLinks[row + 1], server.HttpUrl("/52mb/1123373.html"));
+  EXPECT_FALSE(book->listedNewestFirst);
 }
 
 // Tables of contents the written rules read wrong, each a kind of failure the second opinion mends: a menu row
@@ -133,14 +137,14 @@ TEST(TocCorpus, MirrorKeepsTheLaterOfTwoChaptersWithOneTitle) {
 struct SecondOpinionCase {
   const char* file;
   const char8_t* bookTitle;
-  int dropped;       // repeated titles the written filter drops
-  bool newestFirst;  // the list runs from the last chapter to the first
+  int dropped;       // rows of the manifest's count that are not chapters
+  bool newestFirst;  // the site lists the last chapter first; the rows stand in reading order
 };
 
 const SecondOpinionCase kSecondOpinionCases[] = {
     {"ptwxz_com/toc.html", u8"全球高武", 0, false},
-    // "血裔实习生" and one more title are listed twice; the written filter keeps the later of each.
-    {"uukanshu_com/toc.html", u8"原来我是妖二代", 2, true},
+    // "血裔实习生" and one more title are listed twice, each time for two chapters: all stay.
+    {"uukanshu_com/toc.html", u8"原来我是妖二代", 0, true},
     {"tw_hjwzw_com/toc.html", u8"原來我是妖二代", 0, false},
     {"masiro_me/toc.html",
      u8"扑杀魔女的游戏日记~听说攻击力是魔法师的性命，所以就全点在这种感觉的属性上了，结果成为了力量点满的死脑筋魔女~",
@@ -168,10 +172,11 @@ TEST_P(TocSecondOpinionTest, RowsAndTitlesMatchTheManifest) {
   const std::string first = text::AnsiToUtf8(book->chapterTitles.front());
   const std::string last = text::AnsiToUtf8(book->chapterTitles.back());
   // The manifest may add a note after the title: "关于标题 (杂项 section); first numbered: ...".
-  std::string firstCell = c.newestFirst ? expected.lastTitle : expected.firstTitle;
+  std::string firstCell = expected.firstTitle;
   if (firstCell.find(';') != std::string::npos) firstCell.erase(firstCell.find(" ("));
   EXPECT_EQ(first, firstCell);
-  EXPECT_EQ(c.newestFirst ? expected.firstTitle : expected.lastTitle, last);
+  EXPECT_EQ(last, expected.lastTitle);
+  EXPECT_EQ(book->listedNewestFirst, c.newestFirst);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, TocSecondOpinionTest, testing::ValuesIn(kSecondOpinionCases),
