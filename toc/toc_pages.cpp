@@ -20,9 +20,17 @@ constexpr std::string_view kOptionPattern = R"(<option\s[^>]*?value\s*=\s*["']?(
 constexpr std::string_view kNumberedLinkPattern =
     R"(<a\s[^>]*?href\s*=\s*["']?([^"'\s>]+)["']?[^>]*>\s*(\d{1,4})\s*</a>)";
 
+// The scheme and host of an address ("http://h" of "http://h/a/b").
+std::string_view Origin(std::string_view address) {
+  const std::size_t scheme = address.find("//");
+  const std::size_t path = address.find_first_of("/?#", scheme == std::string_view::npos ? 0 : scheme + 2);
+  return address.substr(0, path);
+}
+
+// The last number of an address's path and query: the page number of "index_2.html" or "?pg=2".
 long LastNumber(std::string_view address) {
   const std::size_t end = address.find_last_of("0123456789");
-  if (end == std::string_view::npos) return 0;
+  if (end == std::string_view::npos || end < Origin(address).size()) return 0;
   std::size_t start = end;
   while (start > 0 && address[start - 1] >= '0' && address[start - 1] <= '9') --start;
   long value = 0;
@@ -44,13 +52,6 @@ bool LooksLikeAddress(std::string_view value) {
     if (lower.ends_with(extension)) return true;
   }
   return false;
-}
-
-// The scheme and host of an address ("http://h" of "http://h/a/b").
-std::string_view Origin(std::string_view address) {
-  const std::size_t scheme = address.find("//");
-  const std::size_t path = address.find_first_of("/?#", scheme == std::string_view::npos ? 0 : scheme + 2);
-  return address.substr(0, path);
 }
 
 // The page numbered `number` in the biggest group of one address shape that holds it and leads to no row.

@@ -151,11 +151,12 @@ bool TocRowsFailed(const Book& book, const std::function<std::size_t()>& runSize
   const std::string shape = ChapterShape(book);
   std::size_t chapterRows = 0, numberedRows = 0;
   for (int row = 0; row < book.RowCount(); ++row) {
-    const bool chapter =
-        HasChapterMarker(book.TitleAt(row)) || (!shape.empty() && LinkShape(book.LinkAt(row)) == shape);
+    // A row without a title (its text sits in markup the written rule stops at) names no chapter.
+    const std::string title = text::Trim(book.TitleAt(row));
+    const bool chapter = title.find_first_not_of("\t\r\n") != std::string::npos &&
+                         (HasChapterMarker(title) || (!shape.empty() && LinkShape(book.LinkAt(row)) == shape));
     chapterRows += chapter;
     // A list of numbered titles ("1、父亲的肖像") reads as chapters too; a bare number is a page link.
-    const std::string title = text::Trim(book.TitleAt(row));
     const bool bare = title.find_first_not_of("0123456789") == std::string::npos;
     numberedRows += chapter || (!bare && ChapterNumber(title));
   }
