@@ -11,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace lekto {
@@ -182,6 +184,69 @@ TEST_P(TocSecondOpinionTest, RowsAndTitlesMatchTheManifest) {
 INSTANTIATE_TEST_SUITE_P(Corpus, TocSecondOpinionTest, testing::ValuesIn(kSecondOpinionCases),
                          [](const testing::TestParamInfo<SecondOpinionCase>& info) {
                            return std::string(info.param.file).substr(0, std::string(info.param.file).find('/'));
+                         });
+
+// The chapter list as one run on the pages of the newer sites: a block of other chapters above page 1 of a list
+// (bqgyy), a "latest" link above the first thirty (novelbin), a bare fragment of 309 links, a fragment whose rows
+// carry a row number and a date and whose second half a numbered link names (readwn), a list newest first under
+// buttons with dates and prices in the rows (reaperscans), a second link-like tag in every row (royalroadl), an
+// aggregator's numbered releases inside menus (novelupdates), and numbered titles without a chapter marker (999wx).
+// The titles are the ones a reader sees on the page, written out here.
+struct RunCase {
+  const char* file;
+  int rows;
+  const char8_t* first;
+  const char8_t* last;
+  bool newestFirst;
+};
+
+const RunCase kRunCases[] = {
+    {"www_bqgyy_net/toc.html", 20, u8"第1章 我在做梦", u8"第20章 路遇顽石", false},
+    {"EN_novelbin_net/toc.html", 30, u8"Chapter 1. Prologue", u8"Chapter 30. Confession of the Dead (1)", false},
+    {"EN_novelbin_net/toc_ajax.html", 309, u8"Chapter 1. Prologue",
+     u8"Chapter 309. Those Who Meet Must Part, And Those Who Part Will Meet Again (2)", false},
+    {"EN_www_readwn_com/toc.html", 172, u8"Chapter 001", u8"Chapter 172", false},
+    {"EN_reaperscans_com/toc.html", 32, u8"Chapter 131 - Apostle of Evil (2)", u8"Chapter 162 - Declaring War (1)",
+     true},
+    {"EN_royalroadl_com/toc.html", 94, u8"Prologue: The Shattering of Ways", u8"Rolling the Dice 3", false},
+    {"EN_www_novelupdates_com/toc.html", 15, u8"c182", u8"c196", true},
+    {"www_999wx_com/toc.html", 93, u8"故事梗概", u8"92、悬浮一族", false},
+};
+
+class TocRunCorpusTest : public testing::TestWithParam<RunCase> {};
+
+TEST_P(TocRunCorpusTest, RowsInReadingOrderWithTheirTitles) {
+  LEKTO_SKIP_WITHOUT_CORPUS();
+  const RunCase& c = GetParam();
+  testsupport::TestServer server;
+  server.ServeStatic("/", kCorpus);
+  const std::string loopback = server.HttpUrl("/");
+  const Fetcher fetch = [&](const std::string& url) {
+    // The saved pages link to their sites: only the loopback server is asked. The fragment's second half is
+    // loaded from the address its numbered link names.
+    if (!text::StartsWith(url, loopback)) return http::Response::Answered({}, 404);
+    if (text::Contains(url, "/e/extend/fy.php?page=1&"))
+      return DefaultFetcher()(server.HttpUrl("/EN_www_readwn_com/toc_p2.html"));
+    return DefaultFetcher()(url);
+  };
+  const std::optional<Book> book =
+      ParseToc(testsupport::FakeControls(server.HttpUrl("/" + std::string(c.file))), fetch);
+  ASSERT_TRUE(book);
+  ASSERT_EQ(book->RowCount(), c.rows);
+  EXPECT_EQ(text::AnsiToUtf8(book->chapterTitles.front()), reinterpret_cast<const char*>(c.first));
+  EXPECT_EQ(text::AnsiToUtf8(book->chapterTitles.back()), reinterpret_cast<const char*>(c.last));
+  EXPECT_EQ(book->listedNewestFirst, c.newestFirst);
+  const std::set<std::string> links(book->chapterLinks.begin(), book->chapterLinks.end());
+  EXPECT_EQ(links.size(), book->chapterLinks.size()) << "a chapter listed twice";
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, TocRunCorpusTest, testing::ValuesIn(kRunCases),
+                         [](const testing::TestParamInfo<RunCase>& info) {
+                           std::string name = info.param.file;
+                           for (char& ch : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           }
+                           return name;
                          });
 
 }  // namespace
