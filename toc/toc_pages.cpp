@@ -80,6 +80,24 @@ std::string PageOfNumber(const std::vector<NumberedTocPage>& found, long number,
   return best;
 }
 
+// True when some link's whole text is a number of one to four digits: the byte scan that spares a long list without
+// one the link pattern's run.
+bool HasNumberedLink(std::string_view page) {
+  const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  for (std::size_t end = page.find("</"); end != std::string_view::npos; end = page.find("</", end + 2)) {
+    if (end + 3 >= page.size() || (page[end + 2] != 'a' && page[end + 2] != 'A') || page[end + 3] != '>') continue;
+    std::size_t at = end;
+    while (at > 0 && space(page[at - 1])) --at;
+    const std::size_t digits = at;
+    while (at > 0 && digit(page[at - 1])) --at;
+    if (at == digits || digits - at > 4) continue;
+    while (at > 0 && space(page[at - 1])) --at;
+    if (at > 0 && page[at - 1] == '>') return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string NextNumberedTocPage(std::string_view page, const std::string& pageAddress, const std::string& tocAddress,
@@ -113,7 +131,7 @@ std::string NextNumberedTocPage(std::string_view page, const std::string& pageAd
       if (!next.empty()) return next;
     }
   }
-  if (!text::Contains(page, "</a>", true)) return {};
+  if (!HasNumberedLink(page)) return {};
   RegexEngine links;
   links.Compile(kNumberedLinkPattern, page);
   std::vector<NumberedTocPage> numbered;

@@ -241,17 +241,32 @@ void FilterChapterLinks(std::vector<std::string>& titles, std::vector<std::strin
   // whose link or title comes again further down, and the trailing ones whose link or title came before. Only
   // there is a repeated title a repeat; inside the run two rows of one title and two links are two chapters
   // (two 番外, a site that numbers two pages 第767章).
-  std::unordered_map<std::string_view, std::size_t> lastLink, lastTitle;
-  for (std::size_t e = 0; e < count; ++e) lastLink[at(e).second] = lastTitle[at(e).first] = e;
-  std::size_t head = 0;
-  while (head < count && (lastLink[at(head).second] > head || lastTitle[at(head).first] > head)) ++head;
-  std::unordered_map<std::string_view, std::size_t> firstLink, firstTitle;
-  for (std::size_t e = head; e < count; ++e) {
-    firstLink.try_emplace(at(e).second, e);
-    firstTitle.try_emplace(at(e).first, e);
+  struct Occurrences {
+    std::size_t last = 0;   // the last row that holds it
+    std::size_t count = 0;  // how many rows from the head on hold it
+  };
+  std::unordered_map<std::string_view, Occurrences> byLink, byTitle;
+  byLink.reserve(count);
+  byTitle.reserve(count);
+  for (std::size_t e = 0; e < count; ++e) {
+    Occurrences& link = byLink[at(e).second];
+    Occurrences& title = byTitle[at(e).first];
+    link.last = title.last = e;
+    ++link.count;
+    ++title.count;
   }
+  std::size_t head = 0;
+  while (head < count && (byLink[at(head).second].last > head || byTitle[at(head).first].last > head)) {
+    --byLink[at(head).second].count;
+    --byTitle[at(head).first].count;
+    ++head;
+  }
+  // From the end back, the counts hold the rows before the one looked at: more than none is a repeat.
   std::size_t tail = count;
-  while (tail > head && (firstLink[at(tail - 1).second] < tail - 1 || firstTitle[at(tail - 1).first] < tail - 1)) {
+  while (tail > head) {
+    const std::size_t links = --byLink[at(tail - 1).second].count;
+    const std::size_t titles = --byTitle[at(tail - 1).first].count;
+    if (links == 0 && titles == 0) break;
     --tail;
   }
 

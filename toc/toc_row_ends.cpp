@@ -190,7 +190,78 @@ std::optional<long> ChapterNumber(std::string_view title) {
   return std::nullopt;
 }
 
+namespace {
+
+// Most titles carry nothing beside them; what does ends in a word with a digit or in "ago" or "words", or starts
+// with a row number.
+bool MayCarryExtras(std::string_view title) {
+  const std::size_t space = title.rfind(' ');
+  if (space == std::string_view::npos) return false;
+  const std::string last = text::ToLowerAscii(title.substr(space + 1));
+  return std::isdigit(static_cast<unsigned char>(title.front())) || last == "ago" || last.starts_with("words") ||
+         last.find_first_of("0123456789") != std::string::npos;
+}
+
+std::vector<std::optional<long>> Numbers(const Book& book) {
+  std::vector<std::optional<long>> numbers;
+  numbers.reserve(book.chapterTitles.size());
+  for (const std::string& title : book.chapterTitles) numbers.push_back(ChapterNumber(title));
+  return numbers;
+}
+
+bool MostlyDown(const std::vector<std::optional<long>>& numbers) {
+  int up = 0, down = 0;
+  for (std::size_t i = 1; i < numbers.size(); ++i) {
+    if (numbers[i] && numbers[i - 1] && *numbers[i] != *numbers[i - 1])
+      (*numbers[i] > *numbers[i - 1] ? up : down) += 1;
+  }
+  return down >= 2 && down > 2 * up;
+}
+
+// DropRunEnds over the rows' numbers, which lose the same rows.
+void DropRunEnds(Book& book, std::vector<std::optional<long>>& numbers) {
+  const std::size_t n = book.chapterTitles.size();
+  const int order = MostlyDown(numbers) ? -1 : 1;
+  std::size_t head = 0, tail = n;
+  // A numbered row that steps against the run to its neighbour and names a chapter outside the rest of the
+  // list, or one the rest lists again, is not part of the run.
+  const auto outOfRun = [&](std::size_t row, std::size_t neighbour, int direction) {
+    if (!numbers[row] || !numbers[neighbour]) return false;
+    if ((*numbers[neighbour] - *numbers[row]) * direction * order >= 0) return false;
+    long low = 0, high = 0;
+    bool any = false, again = false;
+    for (std::size_t i = head; i < tail; ++i) {
+      if (i == row || !numbers[i]) continue;
+      low = any ? std::min(low, *numbers[i]) : *numbers[i];
+      high = any ? std::max(high, *numbers[i]) : *numbers[i];
+      any = true;
+      again = again || *numbers[i] == *numbers[row];
+    }
+    return again || *numbers[row] < low || *numbers[row] > high;
+  };
+  for (bool changed = true; changed && tail - head >= 3;) {
+    changed = false;
+    if (IsButton(book.chapterTitles[head]) || outOfRun(head, head + 1, 1)) {
+      ++head;
+      changed = true;
+    } else if (IsButton(book.chapterTitles[tail - 1]) || outOfRun(tail - 1, tail - 2, -1)) {
+      --tail;
+      changed = true;
+    }
+  }
+  const auto keep = [&](auto& list) {
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(tail), list.end());
+    list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(head));
+  };
+  keep(book.chapterTitles);
+  keep(book.chapterLinks);
+  keep(numbers);
+}
+
+}  // namespace
+
 std::string StripRowExtras(std::string_view title) {
+  if (!MayCarryExtras(title)) return std::string(title);
   const std::vector<std::string> words = Words(title);
   std::size_t end = words.size();
   while (end > 1) {
@@ -219,58 +290,20 @@ std::string StripRowExtras(std::string_view title) {
 }
 
 bool ListsNewestFirst(const Book& book) {
-  int up = 0, down = 0;
-  std::optional<long> previous;
-  for (const std::string& title : book.chapterTitles) {
-    const std::optional<long> number = ChapterNumber(title);
-    if (number && previous && *number != *previous) (*number > *previous ? up : down) += 1;
-    previous = number;
-  }
-  return down >= 2 && down > 2 * up;
+  return MostlyDown(Numbers(book));
 }
 
 void DropRunEnds(Book& book) {
-  const std::size_t n = book.chapterTitles.size();
-  std::vector<std::optional<long>> numbers(n);
-  for (std::size_t i = 0; i < n; ++i) numbers[i] = ChapterNumber(book.chapterTitles[i]);
-  const int order = ListsNewestFirst(book) ? -1 : 1;
-  std::size_t head = 0, tail = n;
-  // A numbered row that steps against the run to its neighbour and names a chapter outside the rest of the
-  // list, or one the rest lists again, is not part of the run.
-  const auto outOfRun = [&](std::size_t row, std::size_t neighbour, int direction) {
-    if (!numbers[row] || !numbers[neighbour]) return false;
-    if ((*numbers[neighbour] - *numbers[row]) * direction * order >= 0) return false;
-    long low = 0, high = 0;
-    bool any = false, again = false;
-    for (std::size_t i = head; i < tail; ++i) {
-      if (i == row || !numbers[i]) continue;
-      low = any ? std::min(low, *numbers[i]) : *numbers[i];
-      high = any ? std::max(high, *numbers[i]) : *numbers[i];
-      any = true;
-      again = again || *numbers[i] == *numbers[row];
-    }
-    return again || *numbers[row] < low || *numbers[row] > high;
-  };
-  for (bool changed = true; changed && tail - head >= 3;) {
-    changed = false;
-    if (IsButton(book.chapterTitles[head]) || outOfRun(head, head + 1, 1)) {
-      ++head;
-      changed = true;
-    } else if (IsButton(book.chapterTitles[tail - 1]) || outOfRun(tail - 1, tail - 2, -1)) {
-      --tail;
-      changed = true;
-    }
-  }
-  for (std::vector<std::string>* list : {&book.chapterTitles, &book.chapterLinks}) {
-    list->erase(list->begin() + static_cast<std::ptrdiff_t>(tail), list->end());
-    list->erase(list->begin(), list->begin() + static_cast<std::ptrdiff_t>(head));
-  }
+  std::vector<std::optional<long>> numbers = Numbers(book);
+  DropRunEnds(book, numbers);
 }
 
 void MendRunEnds(Book& book) {
-  DropRunEnds(book);
+  std::vector<std::optional<long>> numbers = Numbers(book);
+  DropRunEnds(book, numbers);
   for (std::string& title : book.chapterTitles) title = StripRowExtras(title);
-  if (ListsNewestFirst(book)) {
+  // Stripping changes no title's number: the numbers read before it still hold.
+  if (MostlyDown(numbers)) {
     std::reverse(book.chapterTitles.begin(), book.chapterTitles.end());
     std::reverse(book.chapterLinks.begin(), book.chapterLinks.end());
     book.listedNewestFirst = true;

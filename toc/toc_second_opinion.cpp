@@ -158,7 +158,7 @@ bool TocRowsFailed(const Book& book, const std::function<std::size_t()>& runSize
     chapterRows += chapter;
     // A list of numbered titles ("1、父亲的肖像") reads as chapters too; a bare number is a page link.
     const bool bare = title.find_first_not_of("0123456789") == std::string::npos;
-    numberedRows += chapter || (!bare && ChapterNumber(title));
+    numberedRows += chapter || (!bare && ChapterNumber(title).has_value());
   }
   if (book.RowCount() > 0 && 2 * numberedRows >= static_cast<std::size_t>(book.RowCount())) return false;
   return runSize() > chapterRows;
