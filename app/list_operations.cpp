@@ -84,7 +84,9 @@ void MainWindow::FinishParse(std::optional<Book> parsed, const FetchLog& log) {
     label1_->setText(FromGbk(book_->title) + tr("--章节列表不完整，目录第%1页获取失败：").arg(failed + 1) +
                      FromGbk(log[failed].failure));
   } else {
-    label1_->setText(FromGbk(book_->title) + tr("--章节列表获取完毕！"));
+    // A site that lists the newest chapter first gets its rows in reading order, and the reader is told.
+    label1_->setText(FromGbk(book_->title) + tr("--章节列表获取完毕！") +
+                     (book_->listedNewestFirst ? tr("（目录原为倒序，已按章节顺序列出）") : QString()));
   }
   button1_->setText(tr("目录解析"));
   timer1_->start(kProgressIntervalMs);

@@ -14,6 +14,8 @@ struct Book {
   std::string siteRoot;  // SiteRoot: scheme and host of the table-of-contents address, no trailing slash
   std::vector<std::string> chapterTitles;
   std::vector<std::string> chapterLinks;
+  // The site listed the chapters newest first; the rows stand in reading order, and the reader is told once.
+  bool listedNewestFirst = false;
 
   int RowCount() const { return static_cast<int>(chapterLinks.size()); }
   // The link and title of a 0-based row; the empty text for a row outside the lists.

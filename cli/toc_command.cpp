@@ -15,6 +15,8 @@ int RunTocCommand(const CommandContext& context) {
     context.out << row + 1 << "\t" << ToTerminalCell(book->chapterTitles[row]) << "\t"
                 << ToTerminalCell(book->chapterLinks[row]) << "\n";
   }
+  // Said once, on the error stream, so that the rows stay one per line for whatever reads them.
+  if (book->listedNewestFirst) context.err << "lekto-cli: 目录原为倒序（最新章节在前），已按章节顺序列出\n";
   if (book->RowCount() == 0) {
     context.err << "lekto-cli: no chapter links found at " << context.args[0] << "\n";
     return kExitNothingFound;

@@ -276,8 +276,9 @@ std::string FlatText(const GumboNode* node) {
   return line.text;
 }
 
-// The text of the first box of a link laid out as several boxes; the whole text otherwise.
-std::string LeadText(const GumboNode* link, const std::string& whole) {
+// The text of the first box of a link laid out as several boxes; the whole text otherwise. A first box that is
+// itself laid out as boxes (the title over a date line, beside a price) gives its own first box.
+std::string LeadText(const GumboNode* link, std::string whole) {
   const GumboNode* node = link;
   for (int depth = 0; depth < kMaxDepth; ++depth) {
     std::vector<const GumboNode*> holders;
@@ -297,7 +298,8 @@ std::string LeadText(const GumboNode* link, const std::string& whole) {
     for (const GumboNode* holder : holders) {
       if (holder->type != GUMBO_NODE_ELEMENT || !IsBox(holder->v.element.tag)) return whole;
     }
-    return FlatText(holders[0]);
+    whole = FlatText(holders[0]);
+    node = holders[0];
   }
   return whole;
 }

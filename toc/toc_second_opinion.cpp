@@ -5,6 +5,7 @@
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 #include "toc/toc_parser.h"
+#include "toc/toc_row_ends.h"
 
 #include <algorithm>
 #include <map>
@@ -148,12 +149,71 @@ void DropMenuRows(Book& book) {
 
 bool TocRowsFailed(const Book& book, const std::function<std::size_t()>& runSize) {
   const std::string shape = ChapterShape(book);
-  std::size_t chapterRows = 0;
+  std::size_t chapterRows = 0, numberedRows = 0;
   for (int row = 0; row < book.RowCount(); ++row) {
-    chapterRows += HasChapterMarker(book.TitleAt(row)) || (!shape.empty() && LinkShape(book.LinkAt(row)) == shape);
+    // A row without a title (its text sits in markup the written rule stops at) names no chapter.
+    const std::string title = text::Trim(book.TitleAt(row));
+    const bool chapter = title.find_first_not_of("\t\r\n") != std::string::npos &&
+                         (HasChapterMarker(title) || (!shape.empty() && LinkShape(book.LinkAt(row)) == shape));
+    chapterRows += chapter;
+    // A list of numbered titles ("1、父亲的肖像") reads as chapters too; a bare number is a page link.
+    const bool bare = title.find_first_not_of("0123456789") == std::string::npos;
+    numberedRows += chapter || (!bare && ChapterNumber(title).has_value());
   }
-  if (book.RowCount() > 0 && 2 * chapterRows >= static_cast<std::size_t>(book.RowCount())) return false;
+  if (book.RowCount() > 0 && 2 * numberedRows >= static_cast<std::size_t>(book.RowCount())) return false;
   return runSize() > chapterRows;
+}
+
+namespace {
+
+// Links named by a bare number ("c196", "12") that count up or down by one, row after row, in one shape with every
+// number written "#" (an aggregator gives each chapter a folder of its own): the biggest such run, when it holds
+// at least five steps of one.
+template <typename Candidate>
+ChapterRun NumberedRun(const std::vector<Candidate>& candidates) {
+  std::map<std::string, std::vector<const Candidate*>> byShape;
+  for (const Candidate& c : candidates) {
+    if (!c.title.empty()) byShape[LooseShape(c.link)].push_back(&c);
+  }
+  const std::vector<const Candidate*>* best = nullptr;
+  int bestSteps = 0;
+  for (const auto& [shape, group] : byShape) {
+    int steps = 0;
+    for (std::size_t i = 1; i < group.size(); ++i) {
+      const std::optional<long> a = ChapterNumber(group[i - 1]->title), b = ChapterNumber(group[i]->title);
+      steps += a && b && (*b - *a == 1 || *a - *b == 1);
+    }
+    if (steps > bestSteps) {
+      best = &group;
+      bestSteps = steps;
+    }
+  }
+  ChapterRun run;
+  if (!best || bestSteps < 5) return run;
+  std::unordered_set<std::string> seen;
+  std::vector<const Candidate*> kept;
+  for (auto it = best->rbegin(); it != best->rend(); ++it) {
+    if (seen.insert((*it)->link).second) kept.push_back(*it);
+  }
+  for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
+    run.titles.push_back((*it)->title);
+    run.links.push_back((*it)->link);
+  }
+  return run;
+}
+
+}  // namespace
+
+std::string LooseShape(std::string_view address) {
+  std::string shape;
+  for (const char c : address) {
+    if (c < '0' || c > '9') {
+      shape += c;
+    } else if (shape.empty() || shape.back() != '#') {
+      shape += '#';
+    }
+  }
+  return shape;
 }
 
 ChapterRun FindChapterRun(const std::vector<ReadTocPage>& pages, std::string_view tocAddress,
@@ -183,7 +243,7 @@ ChapterRun FindChapterRun(const std::vector<ReadTocPage>& pages, std::string_vie
     if (marked > best.second) best = {shape, marked};
   }
   ChapterRun run;
-  if (best.second < 3) return run;
+  if (best.second < 3) return NumberedRun(candidates);
 
   // A chapter whose address a site wrote another way (a later volume's naming) still lies in the same folder and
   // says it is a chapter.
@@ -203,6 +263,20 @@ ChapterRun FindChapterRun(const std::vector<ReadTocPage>& pages, std::string_vie
     run.links.push_back((*it)->link);
   }
   return run;
+}
+
+std::vector<std::string> ChapterLikeLinks(const html::PageReading& page, std::string_view tocAddress,
+                                          std::string_view siteRoot, std::string_view pageAddress) {
+  std::vector<std::string> links;
+  for (const html::PageLink& found : page.links) {
+    const std::string title = text::Trim(found.text);
+    const bool bare = title.find_first_not_of("0123456789") == std::string::npos;
+    if (!HasChapterMarker(title) && (bare || !ChapterNumber(title))) continue;
+    std::string link = found.href;
+    ResolveLink(link, tocAddress, siteRoot, pageAddress);
+    links.push_back(std::move(link));
+  }
+  return links;
 }
 
 bool BookTitleFailed(std::string_view writtenTitle, std::string_view page) {

@@ -21,6 +21,8 @@ std::string_view LinkFolder(std::string_view address);
 // The shape of an address: its folder as written (a book's chapters share it), then the file name and query
 // with every run of digits written "#".
 std::string LinkShape(std::string_view address);
+// The shape of an address with every run of digits written "#", its folders' too.
+std::string LooseShape(std::string_view address);
 
 // Drops the rows at the head and at the tail of the list that plainly are not chapters: a link shape unlike
 // the one most rows share, and no chapter marker in the title (书架, 用户中心, 首页 and the like). Rows inside
@@ -49,6 +51,11 @@ struct ChapterRun {
 // the written list. Empty when fewer than three links carry a chapter marker.
 ChapterRun FindChapterRun(const std::vector<ReadTocPage>& pages, std::string_view tocAddress,
                           std::string_view siteRoot);
+
+// The links of `page` (read at `pageAddress`) whose text names a chapter (a chapter marker, or a number and more
+// than the number: "c196"), resolved as the rows are.
+std::vector<std::string> ChapterLikeLinks(const html::PageReading& page, std::string_view tocAddress,
+                                          std::string_view siteRoot, std::string_view pageAddress);
 
 // True when the written title rule plainly failed on `page`: no title, the name of a book in Latin script cut
 // at its first blank ("Heavenly" of "<title>Heavenly Jewel Change - ..."), since the rule takes no blanks, or a

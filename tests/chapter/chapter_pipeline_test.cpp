@@ -162,10 +162,10 @@ INSTANTIATE_TEST_SUITE_P(
         LoopCase{"ThreePagesByNextPage", "gbk", 4, {"/gbk/5.html", "/gbk/5_2.html", "/gbk/5_3.html"}},
         // "下一章" to a later page of the same chapter ("8.html" -> "8_2.html") continues it.
         LoopCase{"NextChapterLinkToALaterPageContinues", "gbk", 7, {"/gbk/8.html", "/gbk/8_2.html"}},
-        // Chapter 20 lost its row to the later 番外; row 19's "下一章" names that chapter, not a page of 19.
-        LoopCase{"NextChapterLinkToAnUnlistedChapterEnds", "gbk", 18, {"/gbk/19.html"}},
+        // Chapter 20, the first of two chapters titled 番外, has a row of its own and ends at the next row's.
+        LoopCase{"FirstOfTwoChaptersWithOneTitleEndsAtTheNextRow", "gbk", 19, {"/gbk/20.html"}},
         // The last row follows "下一页" but not "下一章" into the unlisted chapter 41.
-        LoopCase{"LastRowStopsAtTheNextChapter", "gbk", 38, {"/gbk/40.html", "/gbk/40_2.html"}},
+        LoopCase{"LastRowStopsAtTheNextChapter", "gbk", 39, {"/gbk/40.html", "/gbk/40_2.html"}},
         LoopCase{"Utf8SecondPage", "utf8", 3, {"/utf8/4.html", "/utf8/4_2.html"}},
         LoopCase{"SpecialSitePages", "xbiquge", 0, {"/xbiquge/1.html", "/xbiquge/1_2.html", "/xbiquge/1_3.html"}}),
     [](const testing::TestParamInfo<LoopCase>& info) { return std::string(info.param.name); });

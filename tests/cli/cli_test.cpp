@@ -94,6 +94,25 @@ TEST_F(CliTest, TocListsTitleThenIdTitleAndLink) {
   EXPECT_EQ(Lines(r.out), expected);
 }
 
+// A list the site shows newest first comes in reading order, and the error stream says so once; the rows stay
+// one per line on the output.
+TEST_F(CliTest, TocPutsANewestFirstListInReadingOrderAndSaysSo) {
+  std::string list;
+  for (int n = 5; n >= 1; --n) {
+    list += "<li><a href=\"/late/" + std::to_string(2000 + n) + ".html\">" + G(u8"第") + std::to_string(n) + G(u8"章") +
+            "</a></li>\n";
+  }
+  site_->Write("late/index.html",
+               "<html><head><title>" + G(u8"倒书") + "</title></head><body><ul>" + list + "</ul></body></html>");
+  const Outcome r = RunCaptured({"toc", Url("/late/index.html")});
+  EXPECT_EQ(r.code, 0) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 6u) << r.out;
+  EXPECT_EQ(lines[1], "1\t第1章\t" + Url("/late/2001.html"));
+  EXPECT_EQ(lines[5], "5\t第5章\t" + Url("/late/2005.html"));
+  EXPECT_EQ(r.err, "lekto-cli: 目录原为倒序（最新章节在前），已按章节顺序列出\n");
+}
+
 TEST_F(CliTest, OptionsMayStandBeforeOrAfterTheArguments) {
   const Outcome plain = RunCaptured({"toc", Url("/book/index.html")});
   for (const std::vector<std::string>& args : {

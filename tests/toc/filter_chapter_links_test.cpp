@@ -79,18 +79,25 @@ TEST(FilterChapterLinks, LatestBlockAboveTheFullListGivesWayToIt) {
   EXPECT_EQ(titles.back(), "ch300");
 }
 
-TEST(FilterChapterLinks, TwoChaptersWithTheSameTitleKeepTheLaterOne) {
+// Two rows of one title and two links inside the list are two chapters; a latest block above the list (rows whose
+// link comes again below) and one below it (rows whose title came before) still give way to the list.
+TEST(FilterChapterLinks, RepeatedTitlesAreRepeatsOnlyAtTheEnds) {
   const std::string extra = text::Gbk(u8"番外");
   Entries entries;
+  entries.Add("ch3", LinkOfLength(5, 40));  // latest block above: its links come again
+  entries.Add(extra, LinkOfLength(4, 40));
   entries.Add("ch1", LinkOfLength(1, 40));
   entries.Add(extra, LinkOfLength(2, 40));
   entries.Add("ch2", LinkOfLength(3, 40));
   entries.Add(extra, LinkOfLength(4, 40));
   entries.Add("ch3", LinkOfLength(5, 40));
+  entries.Add("ch4", LinkOfLength(6, 40));
+  entries.Add("ch4", LinkOfLength(7, 40));  // a block below: the title came before, written another way
   Entries copy = entries;
   FilterChapterLinks(copy.titles, copy.links);
-  EXPECT_EQ(copy.titles, (Titles{"ch1", "ch2", extra, "ch3"}));
-  EXPECT_EQ(copy.links[2], entries.links[3]);
+  EXPECT_EQ(copy.titles, (Titles{"ch1", extra, "ch2", extra, "ch3", "ch4"}));
+  EXPECT_EQ(copy.links, (std::vector<std::string>{entries.links[2], entries.links[3], entries.links[4],
+                                                  entries.links[5], entries.links[6], entries.links[8]}));
 }
 
 // Exactly three entries: the middle is the first entry and has no predecessor. The missing neighbour passes,
@@ -113,7 +120,8 @@ TEST(FilterChapterLinks, ThreeEntriesNeverReadOutsideTheList) {
   }
 }
 
-// The filter word for word as the rule reads: linear searches of the output, insertion at its front.
+// The filter word for word: linear searches of the output, insertion at its front; a repeated title counts only in
+// a block at either end whose rows come again further down (head) or came before (tail).
 Entries ReferenceFilter(const Entries& in) {
   Entries out;
   const std::size_t n = in.links.size();
@@ -121,17 +129,37 @@ Entries ReferenceFilter(const Entries& in) {
   const std::size_t m = n / 2;
   const auto len = [&](std::size_t k) { return static_cast<long>(in.links[k - 1].size()); };
   const bool regular = (m < 2 || len(m) - len(m - 1) <= 1) && len(m + 1) - len(m) <= 1;
-  for (std::size_t k = n; k >= 1; --k) {
-    const bool linkSeen = std::find(out.links.begin(), out.links.end(), in.links[k - 1]) != out.links.end();
-    const bool titleSeen = std::find(out.titles.begin(), out.titles.end(), in.titles[k - 1]) != out.titles.end();
-    if (linkSeen || titleSeen || (regular && std::labs(len(k) - len(m)) > 3)) continue;
-    out.titles.insert(out.titles.begin(), in.titles[k - 1]);
-    out.links.insert(out.links.begin(), in.links[k - 1]);
+  Entries eligible;
+  for (std::size_t k = 1; k <= n; ++k) {
+    if (!regular || std::labs(len(k) - len(m)) <= 3) eligible.Add(in.titles[k - 1], in.links[k - 1]);
+  }
+  const auto& t = eligible.titles;
+  const auto& l = eligible.links;
+  const auto occursIn = [](const std::vector<std::string>& list, std::size_t from, std::size_t to,
+                           const std::string& s) {
+    return std::find(list.begin() + from, list.begin() + to, s) != list.begin() + to;
+  };
+  std::size_t head = 0;
+  while (head < l.size() && (occursIn(l, head + 1, l.size(), l[head]) || occursIn(t, head + 1, t.size(), t[head]))) {
+    ++head;
+  }
+  std::size_t tail = l.size();
+  while (tail > head && (occursIn(l, head, tail - 1, l[tail - 1]) || occursIn(t, head, tail - 1, t[tail - 1]))) --tail;
+  std::vector<std::string> endTitles;
+  for (std::size_t k = l.size(); k >= 1; --k) {
+    const bool atEnds = k - 1 < head || k - 1 >= tail || t[k - 1].find_first_not_of(" \t\r\n") == std::string::npos;
+    const bool linkSeen = std::find(out.links.begin(), out.links.end(), l[k - 1]) != out.links.end();
+    const std::vector<std::string>& titles = atEnds ? out.titles : endTitles;
+    const bool titleSeen = std::find(titles.begin(), titles.end(), t[k - 1]) != titles.end();
+    if (linkSeen || titleSeen) continue;
+    out.titles.insert(out.titles.begin(), t[k - 1]);
+    out.links.insert(out.links.begin(), l[k - 1]);
+    if (atEnds) endTitles.push_back(t[k - 1]);
   }
   return out;
 }
 
-TEST(FilterChapterLinks, SameResultAsTheRuleReadLiterally) {
+TEST(FilterChapterLinks, SameResultAsTheRuleReadWordForWord) {
   std::mt19937 random(20261208);  // fixed: the same lists on every run
   for (int round = 0; round < 2000; ++round) {
     Entries entries;

@@ -11,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace lekto {
@@ -65,8 +67,8 @@ const CorpusCase kCases[] = {
     {"biquge_com_tw/toc.html", "/17_17275/toc.html", u8"主神崛起", 0},
     {"biquge_info/toc.html", "/74_74132/toc.html", u8"我师兄实在太稳健了", 0},
     // 26 chapters carry the title of a later one (the site numbers two consecutive chapters 第767章, and so
-    // on); of two entries with the same title the filter keeps the later.
-    {"mirror_52mb/toc.html", "/52mb/toc.html", u8"上门龙婿叶辰", 26},
+    // on): two links, two chapters, all listed.
+    {"mirror_52mb/toc.html", "/52mb/toc.html", u8"上门龙婿叶辰", 0},
 };
 
 class TocCorpusTest : public testing::TestWithParam<CorpusCase> {
@@ -111,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, TocCorpusTest, testing::ValuesIn(kCases),
                            return std::string(info.param.file).substr(0, std::string(info.param.file).find('/'));
                          });
 
-TEST(TocCorpus, MirrorKeepsTheLaterOfTwoChaptersWithOneTitle) {
+TEST(TocCorpus, MirrorKeepsBothChaptersOfOneTitle) {
   LEKTO_SKIP_WITHOUT_CORPUS();
   testsupport::TestServer server;
   server.ServeStatic("/52mb/", kCorpus + "/mirror_52mb");
@@ -121,8 +123,12 @@ TEST(TocCorpus, MirrorKeepsTheLaterOfTwoChaptersWithOneTitle) {
   const std::string title = text::Gbk(u8"第767章");
   const auto found = std::find(book->chapterTitles.begin(), book->chapterTitles.end(), title);
   ASSERT_NE(found, book->chapterTitles.end());
-  EXPECT_EQ(std::count(book->chapterTitles.begin(), book->chapterTitles.end(), title), 1);
-  EXPECT_EQ(book->chapterLinks[found - book->chapterTitles.begin()], server.HttpUrl("/52mb/1123373.html"));
+  ASSERT_EQ(std::count(book->chapterTitles.begin(), book->chapterTitles.end(), title), 2);
+  const std::size_t row = found - book->chapterTitles.begin();
+  EXPECT_EQ(book->chapterTitles[row + 1], title);
+  EXPECT_EQ(book->chapterLinks[row], server.HttpUrl("/52mb/1123372.html"));
+  EXPECT_EQ(book->chapterLinks[row + 1], server.HttpUrl("/52mb/1123373.html"));
+  EXPECT_FALSE(book->listedNewestFirst);
 }
 
 // Tables of contents the written rules read wrong, each a kind of failure the second opinion mends: a menu row
@@ -133,14 +139,14 @@ TEST(TocCorpus, MirrorKeepsTheLaterOfTwoChaptersWithOneTitle) {
 struct SecondOpinionCase {
   const char* file;
   const char8_t* bookTitle;
-  int dropped;       // repeated titles the written filter drops
-  bool newestFirst;  // the list runs from the last chapter to the first
+  int dropped;       // rows of the manifest's count that are not chapters
+  bool newestFirst;  // the site lists the last chapter first; the rows stand in reading order
 };
 
 const SecondOpinionCase kSecondOpinionCases[] = {
     {"ptwxz_com/toc.html", u8"全球高武", 0, false},
-    // "血裔实习生" and one more title are listed twice; the written filter keeps the later of each.
-    {"uukanshu_com/toc.html", u8"原来我是妖二代", 2, true},
+    // "血裔实习生" and one more title are listed twice, each time for two chapters: all stay.
+    {"uukanshu_com/toc.html", u8"原来我是妖二代", 0, true},
     {"tw_hjwzw_com/toc.html", u8"原來我是妖二代", 0, false},
     {"masiro_me/toc.html",
      u8"扑杀魔女的游戏日记~听说攻击力是魔法师的性命，所以就全点在这种感觉的属性上了，结果成为了力量点满的死脑筋魔女~",
@@ -168,15 +174,79 @@ TEST_P(TocSecondOpinionTest, RowsAndTitlesMatchTheManifest) {
   const std::string first = text::AnsiToUtf8(book->chapterTitles.front());
   const std::string last = text::AnsiToUtf8(book->chapterTitles.back());
   // The manifest may add a note after the title: "关于标题 (杂项 section); first numbered: ...".
-  std::string firstCell = c.newestFirst ? expected.lastTitle : expected.firstTitle;
+  std::string firstCell = expected.firstTitle;
   if (firstCell.find(';') != std::string::npos) firstCell.erase(firstCell.find(" ("));
   EXPECT_EQ(first, firstCell);
-  EXPECT_EQ(c.newestFirst ? expected.firstTitle : expected.lastTitle, last);
+  EXPECT_EQ(last, expected.lastTitle);
+  EXPECT_EQ(book->listedNewestFirst, c.newestFirst);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, TocSecondOpinionTest, testing::ValuesIn(kSecondOpinionCases),
                          [](const testing::TestParamInfo<SecondOpinionCase>& info) {
                            return std::string(info.param.file).substr(0, std::string(info.param.file).find('/'));
+                         });
+
+// The chapter list as one run on the pages of the newer sites: a block of other chapters above page 1 of a list
+// (bqgyy), a "latest" link above the first thirty (novelbin), a bare fragment of 309 links, a fragment whose rows
+// carry a row number and a date and whose second half a numbered link names (readwn), a list newest first under
+// buttons with dates and prices in the rows (reaperscans), a second link-like tag in every row (royalroadl), an
+// aggregator's numbered releases inside menus (novelupdates), and numbered titles without a chapter marker (999wx).
+// The titles are the ones a reader sees on the page, written out here.
+struct RunCase {
+  const char* file;
+  int rows;
+  const char8_t* first;
+  const char8_t* last;
+  bool newestFirst;
+};
+
+const RunCase kRunCases[] = {
+    {"www_bqgyy_net/toc.html", 20, u8"第1章 我在做梦", u8"第20章 路遇顽石", false},
+    {"EN_novelbin_net/toc.html", 30, u8"Chapter 1. Prologue", u8"Chapter 30. Confession of the Dead (1)", false},
+    {"EN_novelbin_net/toc_ajax.html", 309, u8"Chapter 1. Prologue",
+     u8"Chapter 309. Those Who Meet Must Part, And Those Who Part Will Meet Again (2)", false},
+    {"EN_www_readwn_com/toc.html", 172, u8"Chapter 001", u8"Chapter 172", false},
+    {"EN_reaperscans_com/toc.html", 32, u8"Chapter 131 - Apostle of Evil (2)", u8"Chapter 162 - Declaring War (1)",
+     true},
+    {"EN_royalroadl_com/toc.html", 94, u8"Prologue: The Shattering of Ways", u8"Rolling the Dice 3", false},
+    {"EN_www_novelupdates_com/toc.html", 15, u8"c182", u8"c196", true},
+    {"www_999wx_com/toc.html", 93, u8"故事梗概", u8"92、悬浮一族", false},
+};
+
+class TocRunCorpusTest : public testing::TestWithParam<RunCase> {};
+
+TEST_P(TocRunCorpusTest, RowsInReadingOrderWithTheirTitles) {
+  LEKTO_SKIP_WITHOUT_CORPUS();
+  const RunCase& c = GetParam();
+  testsupport::TestServer server;
+  server.ServeStatic("/", kCorpus);
+  const std::string loopback = server.HttpUrl("/");
+  const Fetcher fetch = [&](const std::string& url) {
+    // The saved pages link to their sites: only the loopback server is asked. The fragment's second half is
+    // loaded from the address its numbered link names.
+    if (!text::StartsWith(url, loopback)) return http::Response::Answered({}, 404);
+    if (text::Contains(url, "/e/extend/fy.php?page=1&"))
+      return DefaultFetcher()(server.HttpUrl("/EN_www_readwn_com/toc_p2.html"));
+    return DefaultFetcher()(url);
+  };
+  const std::optional<Book> book =
+      ParseToc(testsupport::FakeControls(server.HttpUrl("/" + std::string(c.file))), fetch);
+  ASSERT_TRUE(book);
+  ASSERT_EQ(book->RowCount(), c.rows);
+  EXPECT_EQ(text::AnsiToUtf8(book->chapterTitles.front()), reinterpret_cast<const char*>(c.first));
+  EXPECT_EQ(text::AnsiToUtf8(book->chapterTitles.back()), reinterpret_cast<const char*>(c.last));
+  EXPECT_EQ(book->listedNewestFirst, c.newestFirst);
+  const std::set<std::string> links(book->chapterLinks.begin(), book->chapterLinks.end());
+  EXPECT_EQ(links.size(), book->chapterLinks.size()) << "a chapter listed twice";
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, TocRunCorpusTest, testing::ValuesIn(kRunCases),
+                         [](const testing::TestParamInfo<RunCase>& info) {
+                           std::string name = info.param.file;
+                           for (char& ch : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           }
+                           return name;
                          });
 
 }  // namespace
