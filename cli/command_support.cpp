@@ -22,9 +22,53 @@ int UsageError(const CommandContext& context, std::string_view message) {
 }
 
 std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls) {
-  std::optional<Book> book = ParseToc(controls, context.fetch);
-  if (!book) context.err << "请输入章节目录地址！\n";
+  std::vector<FetchFailure> failures;
+  std::optional<Book> book = ParseToc(controls, RecordingFailures(context.fetch, failures));
+  if (!book) {
+    context.err << "请输入章节目录地址！\n";
+  } else if (book->RowCount() == 0 && !failures.empty() && failures.front().fetch == 1) {
+    context.err << "lekto-cli: the table of contents at " << ToTerminalCell(controls.Address())
+                << " could not be fetched: " << failures.front().what << "\n";
+  } else if (book->RowCount() == 0) {
+    context.err << "lekto-cli: the page at " << ToTerminalCell(controls.Address())
+                << " arrived but holds no chapter list (no chapter links found)\n";
+  } else if (!failures.empty()) {
+    context.err << "lekto-cli: the chapter list may be incomplete: table-of-contents page " << failures.front().fetch
+                << " could not be fetched: " << failures.front().what << "\n";
+  }
   return book;
+}
+
+std::string DescribeResponse(const http::Response& response) {
+  switch (response.error) {
+    case http::TransferError::kNone:
+      break;
+    case http::TransferError::kBadAddress:
+      return "not an address that can be fetched";
+    case http::TransferError::kConnect:
+      return "connection refused or host not found";
+    case http::TransferError::kTimedOut:
+      return "timed out";
+    case http::TransferError::kCutOff:
+      return "connection broken off";
+    case http::TransferError::kTooLarge:
+      return "page too large";
+    case http::TransferError::kOther:
+      return "request failed";
+  }
+  if (response.status <= 0) return "no answer";
+  if (response.status >= 400) return "HTTP " + std::to_string(response.status);
+  if (response.body.empty()) return "empty page";
+  return {};
+}
+
+Fetcher RecordingFailures(const Fetcher& fetch, std::vector<FetchFailure>& failures) {
+  return [&fetch, &failures, count = 0](const std::string& url) mutable {
+    http::Response response = fetch(url);
+    ++count;
+    if (std::string what = DescribeResponse(response); !what.empty()) failures.push_back({count, std::move(what)});
+    return response;
+  };
 }
 
 std::optional<int> ParseChapterId(std::string_view text) {

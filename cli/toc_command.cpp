@@ -15,10 +15,7 @@ int RunTocCommand(const CommandContext& context) {
     context.out << row + 1 << "\t" << ToTerminalCell(book->chapterTitles[row]) << "\t"
                 << ToTerminalCell(book->chapterLinks[row]) << "\n";
   }
-  if (book->RowCount() == 0) {
-    context.err << "lekto-cli: no chapter links found at " << context.args[0] << "\n";
-    return kExitNothingFound;
-  }
+  if (book->RowCount() == 0) return kExitNothingFound;  // LoadBook has said why
   return kExitOk;
 }
 
