@@ -3,6 +3,7 @@
 // continue-reading button, characters GBK lacks, a chapter that is gone and one whose server falls silent. The
 // book must hold what the viewer shows, say where a chapter is missing, and the command line must say what
 // happened.
+#include "../book/epub_reader.h"
 #include "cli/cli.h"
 #include "fixture_book.h"
 #include "http/web_request_testing.h"
@@ -126,8 +127,9 @@ TEST_F(FaultySiteTest, OneDownloadTellsEveryFaultAndTheBookHoldsWhatTheViewerSho
   EXPECT_FALSE(fs::exists(Dir() / "风雨归途.txt.bak"));
 }
 
-// The UTF-8 text book keeps what GBK lacks and says nothing about "?"; it too ends every line in CR LF.
-TEST_F(FaultySiteTest, Utf8BookKeepsEveryCharacter) {
+// The UTF-8 text book keeps what GBK lacks and says nothing about "?"; it too ends every line in CR LF. The EPUB
+// gives the missing chapter a page saying so.
+TEST_F(FaultySiteTest, OtherFormatsKeepEveryCharacterAndMarkTheMissingChapter) {
   const CliRun run = Download({"--format", "utf8"});
   EXPECT_EQ(run.exitCode, 3) << run.err;
   const std::string book = ReadFileBytes(BookFile());
@@ -135,6 +137,14 @@ TEST_F(FaultySiteTest, Utf8BookKeepsEveryCharacter) {
   EXPECT_NE(book.find("（第7章 残碑 下载失败：HTTP 404）\r\n"), std::string::npos);
   EXPECT_EQ(book.find("\n", book.find("第2章")) - 1, book.find("\r\n", book.find("第2章")));
   EXPECT_EQ(run.err.find("GBK lacks"), std::string::npos) << run.err;
+
+  ASSERT_EQ(Download({"--format", "epub"}).exitCode, 3);
+  std::string missingPage;
+  for (const testsupport::ZipEntry& entry : testsupport::ReadZipEntries(ReadFileBytes(Dir() / "风雨归途.epub"))) {
+    if (entry.name == "OEBPS/chapter-0007.xhtml") missingPage = entry.bytes;
+  }
+  EXPECT_NE(missingPage.find("<h2>第7章 残碑</h2>"), std::string::npos) << missingPage;
+  EXPECT_NE(missingPage.find("<p>（第7章 残碑 下载失败：HTTP 404）</p>"), std::string::npos) << missingPage;
 }
 
 // A download that replaces a different book of the same name keeps the old one beside it, with its record, one
