@@ -56,10 +56,16 @@ int RunUpdateCommand(const CommandContext& context) {
     return kExitNothingFound;
   }
 
-  const std::optional<UpdatePlan> plan = PlanUpdate(*old, context.fetch);
+  std::vector<FetchFailure> failures;
+  const std::optional<UpdatePlan> plan = PlanUpdate(*old, RecordingFailures(context.fetch, failures));
   if (!plan) {
-    context.err << "lekto-cli: no chapter links found at " << ToTerminalCell(old->record.address)
-                << "; the book is left as it is\n";
+    if (!failures.empty() && failures.front().fetch == 1) {
+      context.err << "lekto-cli: the table of contents at " << ToTerminalCell(old->record.address)
+                  << " could not be fetched: " << failures.front().what << "; the book is left as it is\n";
+    } else {
+      context.err << "lekto-cli: the page at " << ToTerminalCell(old->record.address)
+                  << " arrived but holds no chapter list; the book is left as it is\n";
+    }
     return kExitNothingFound;
   }
   if (plan->rows.empty()) {

@@ -43,12 +43,13 @@ MergeResult Merge(const WorkFolders& folders, std::string_view bookTitle, const 
     const fs::path file = ChapterFile(folders, number);
     const auto row = static_cast<std::size_t>(number - 1);
     std::string title = row < options.chapterTitles.size() ? options.chapterTitles[row] : std::string();
+    const std::string marker = row < options.missingMarkers.size() ? options.missingMarkers[row] : std::string();
     std::error_code error;
     if (fs::is_regular_file(file, error)) {
-      book.chapters.push_back({std::move(title), ReadWholeFile(file).value_or("")});
+      book.chapters.push_back({std::move(title), ReadWholeFile(file).value_or("") + marker});
       ++appended;
-    } else if (row < options.missingMarkers.size() && !options.missingMarkers[row].empty()) {
-      book.chapters.push_back({std::move(title), options.missingMarkers[row]});
+    } else if (!marker.empty()) {
+      book.chapters.push_back({std::move(title), marker});
     }
   }
   const WrittenBook written = WriteBook(folders.work, options.format, book);

@@ -32,7 +32,8 @@ struct BookOptions {
   std::string sourceAddress;               // the table-of-contents address (GBK), for the EPUB's metadata
   std::vector<std::string> chapterTitles;  // the list's title of every row (GBK), the EPUB's headings; may be empty
   // Per row (GBK): the line the book holds where the row's chapter file is missing because it failed
-  // (MissingChapterMarker); empty or absent for a row that stays out of the book.
+  // (MissingChapterMarker), or after the chapter file of a chapter that lacks a page (MissingPageMarker); empty
+  // or absent for every other row.
   std::vector<std::string> missingMarkers = {};
 };
 

@@ -147,12 +147,16 @@ UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const s
   for (int row = 0; row < toc.RowCount(); ++row) {
     const std::string link = toc.LinkAt(row);
     if (fetched[static_cast<std::size_t>(row)]) {
-      updated.content.chapters.push_back(
-          {toc.TitleAt(row), ReadWholeFile(ChapterFilePath(chapterFolder, row)).value_or("")});
       const bool whole = outcomeOf(row) != ChapterOutcome::kIncomplete;
-      updated.record.chapters.push_back(
-          {toc.TitleAt(row), link, whole, 0,
-           whole ? std::string() : IncompleteState(report->missingPages[static_cast<std::size_t>(row)])});
+      std::string text = ReadWholeFile(ChapterFilePath(chapterFolder, row)).value_or("");
+      std::string missing;
+      if (!whole) {
+        const MissingPage& page = report->missingPages[static_cast<std::size_t>(row)];
+        text += MissingPageMarker(row, toc.TitleAt(row), page);
+        missing = IncompleteState(page);
+      }
+      updated.content.chapters.push_back({toc.TitleAt(row), std::move(text)});
+      updated.record.chapters.push_back({toc.TitleAt(row), link, whole, 0, std::move(missing)});
       ++updated.added;
     } else if (const auto found = held.find(link); found != held.end()) {
       keepOld(found->second);

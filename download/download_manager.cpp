@@ -219,10 +219,23 @@ std::string FailedState(const ChapterFailure& failure) {
   return failure.reason.empty() ? state : state + text::Gbk(u8"：") + failure.reason;
 }
 
+namespace {
+
+// How a marker line names its chapter: by its title, or by its row.
+std::string MarkerName(int row, const std::string& title) {
+  return title.empty() ? text::Gbk(u8"第") + std::to_string(static_cast<long long>(row) + 1) + text::Gbk(u8"章")
+                       : title;
+}
+
+}  // namespace
+
 std::string MissingChapterMarker(int row, const std::string& title, const ChapterFailure& failure) {
-  const std::string name =
-      title.empty() ? text::Gbk(u8"第") + std::to_string(static_cast<long long>(row) + 1) + text::Gbk(u8"章") : title;
-  return text::Gbk(u8"（") + name + " " + FailedState(failure) + text::Gbk(u8"）") + "\r\n";
+  return text::Gbk(u8"（") + MarkerName(row, title) + " " + FailedState(failure) + text::Gbk(u8"）") + "\r\n";
+}
+
+std::string MissingPageMarker(int row, const std::string& title, const MissingPage& missing) {
+  return text::Gbk(u8"（") + MarkerName(row, title) + text::Gbk(u8" 缺第") + std::to_string(missing.page) +
+         text::Gbk(u8"页：") + missing.reason + text::Gbk(u8"）") + "\r\n";
 }
 
 std::string DescribeFailure(const ChapterFailure& failure) {
@@ -491,11 +504,16 @@ void DownloadManager::Finish(Run& run) {
       if (!inBook[static_cast<std::size_t>(row)] && outcome != ChapterOutcome::kIncomplete)
         fs::remove(ChapterFilePath(folders_.temp, row), error);
     }
-    // A failed chapter leaves a line in its place, so that a reader of the book knows one is missing.
+    // A failed chapter leaves a line in its place, and an incomplete one a line after the pages it holds, so
+    // that a reader of the book knows what is missing.
     std::vector<std::string> markers(static_cast<std::size_t>(rows));
     for (int row : report.FailedRows()) {
       markers[static_cast<std::size_t>(row)] =
           MissingChapterMarker(row, run.book->TitleAt(row), report.failures[static_cast<std::size_t>(row)]);
+    }
+    for (int row : report.IncompleteRows()) {
+      markers[static_cast<std::size_t>(row)] =
+          MissingPageMarker(row, run.book->TitleAt(row), report.missingPages[static_cast<std::size_t>(row)]);
     }
     try {
       report.merge = MergeAfterDownload(

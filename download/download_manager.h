@@ -181,5 +181,7 @@ std::string FailedState(const ChapterFailure& failure);
 // The line a book holds where a chapter could not be downloaded (GBK, ending in CR LF):
 // "（第4章 远行 下载失败：HTTP 404）". `title` empty: the chapter is named by its row, "第4章".
 std::string MissingChapterMarker(int row, const std::string& title, const ChapterFailure& failure);
+// The line a book holds after the pages of a chapter that lacks a later page: "（第4章 远行 缺第3页：HTTP 404）".
+std::string MissingPageMarker(int row, const std::string& title, const MissingPage& missing);
 
 }  // namespace lekto

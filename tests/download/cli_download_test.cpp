@@ -132,14 +132,16 @@ TEST_F(CliDownloadTest, BusySiteGivesAWholeBookOrAnHonestList) {
   const CliRun faulty = Run(args);
 
   const fs::path bookFile = Dir() / "星河旧梦.txt";
-  // Chapter 4 is gone: a line in the book says so. Chapter 5's second page is gone: the book holds its first.
+  // Chapter 4 is gone: a line in the book says so. Chapter 5's second page is gone: the book holds its first and
+  // a line saying what is missing.
   const auto gbkBook = [](bool whole) {
     std::string book = text::Gbk(u8"星河旧梦") + "\r\n";
     for (int row = 1; row <= 39; ++row) {
       if (!whole && row == 4) {
         book += text::Gbk(u8"（第4章 渡口 下载失败：HTTP 404）\r\n");
       } else if (!whole && row == 5) {
-        book += ReadFileBytes(testsupport::kFixtureSite / "expected" / "gbk-partial" / "5.txt") + "\r\n";
+        book += ReadFileBytes(testsupport::kFixtureSite / "expected" / "gbk-partial" / "5.txt") + "\r\n" +
+                text::Gbk(u8"（第5章 灯火 缺第2页：HTTP 404）\r\n");
       } else {
         book += ExpectedChapterFile("gbk", row);
       }
