@@ -1,5 +1,6 @@
 #include "cli/command.h"
 
+#include "download/download_manager.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 #include "toc/toc_parser.h"
@@ -40,22 +41,7 @@ std::optional<Book> LoadBook(const CommandContext& context, const Controls& cont
 }
 
 std::string DescribeResponse(const http::Response& response) {
-  switch (response.error) {
-    case http::TransferError::kNone:
-      break;
-    case http::TransferError::kBadAddress:
-      return "not an address that can be fetched";
-    case http::TransferError::kConnect:
-      return "connection refused or host not found";
-    case http::TransferError::kTimedOut:
-      return "timed out";
-    case http::TransferError::kCutOff:
-      return "connection broken off";
-    case http::TransferError::kTooLarge:
-      return "page too large";
-    case http::TransferError::kOther:
-      return "request failed";
-  }
+  if (response.error != http::TransferError::kNone) return DescribeTransferError(response.error);
   if (response.status <= 0) return "no answer";
   if (response.status >= 400) return "HTTP " + std::to_string(response.status);
   if (response.body.empty()) return "empty page";

@@ -112,6 +112,7 @@ ChapterFailure FailureOf(const http::Response& response) {
       break;
     default:
       failure.kind = ChapterFailure::Kind::kNetwork;
+      failure.transfer = response.error;
       break;
   }
   return failure;
@@ -238,6 +239,26 @@ std::string MissingPageMarker(int row, const std::string& title, const MissingPa
          text::Gbk(u8"页：") + missing.reason + text::Gbk(u8"）") + "\r\n";
 }
 
+std::string DescribeTransferError(http::TransferError error) {
+  switch (error) {
+    case http::TransferError::kNone:
+      break;
+    case http::TransferError::kBadAddress:
+      return "not an address that can be fetched";
+    case http::TransferError::kConnect:
+      return "connection refused or host not found";
+    case http::TransferError::kTimedOut:
+      return "timed out";
+    case http::TransferError::kCutOff:
+      return "connection broken off";
+    case http::TransferError::kTooLarge:
+      return "page too large";
+    case http::TransferError::kOther:
+      return "request failed";
+  }
+  return {};
+}
+
 std::string DescribeFailure(const ChapterFailure& failure) {
   switch (failure.kind) {
     case ChapterFailure::Kind::kHttpStatus:
@@ -245,7 +266,8 @@ std::string DescribeFailure(const ChapterFailure& failure) {
     case ChapterFailure::Kind::kTimeout:
       return "timed out";
     case ChapterFailure::Kind::kNetwork:
-      return "connection failed";
+      return failure.transfer == http::TransferError::kNone ? "connection failed"
+                                                            : DescribeTransferError(failure.transfer);
     case ChapterFailure::Kind::kEmptyBody:
       return "no text";
     case ChapterFailure::Kind::kWriteError:

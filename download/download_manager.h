@@ -36,6 +36,7 @@
 #include "download/book_assembler.h"
 #include "download/request_retry.h"
 #include "download/work_folders.h"
+#include "http/response.h"
 
 namespace lekto {
 
@@ -60,8 +61,9 @@ struct ChapterFailure {
     kWriteError,  // the chapter file could not be written
   };
   Kind kind = Kind::kNone;
-  int httpStatus = 0;  // for kHttpStatus
-  std::string detail;  // for kWriteError: the system's words (UTF-8)
+  int httpStatus = 0;                                         // for kHttpStatus
+  http::TransferError transfer = http::TransferError::kNone;  // for kNetwork: what broke
+  std::string detail;                                         // for kWriteError: the system's words (UTF-8)
   std::string reason;  // in words for the reader (GBK): "HTTP 404", "连接超时", "没有正文", ...
 };
 
@@ -170,9 +172,12 @@ class DownloadManager {
   std::thread dispatcher_;
 };
 
-// Says in a few words why a row failed, for the command line: "HTTP 404", "timed out", "connection failed",
-// "no text", "write error: No space left on device".
+// Says in a few words why a row failed, for the command line: "HTTP 404", "timed out", "connection refused or
+// host not found", "connection broken off", "no text", "write error: No space left on device".
 std::string DescribeFailure(const ChapterFailure& failure);
+// The same words for a transfer that gave no response: "timed out", "connection refused or host not found", ...;
+// empty for kNone.
+std::string DescribeTransferError(http::TransferError error);
 
 // The row states the download writes (GBK): "下载完成", "下载完成（缺第3页）", "下载失败：HTTP 404".
 std::string IncompleteState(const MissingPage& missing);

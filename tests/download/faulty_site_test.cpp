@@ -201,6 +201,13 @@ TEST_F(FaultySiteTest, CommandLineSaysWhatHappened) {
     EXPECT_EQ(run.exitCode, 1) << c.args[1];
     EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
   }
+  // A chapter whose connection keeps breaking off fails with that reason, after its retries.
+  server_.AddFault("/fetch/2.html", "reset");
+  const CliRun broken = Download({"--only", "1,2"});
+  EXPECT_EQ(broken.exitCode, 3);
+  EXPECT_NE(broken.err.find("chapter 2 第2章 雪夜 failed: connection broken off"), std::string::npos) << broken.err;
+  EXPECT_NE(ReadFileBytes(BookFile()).find(text::Gbk(u8"（第2章 雪夜 下载失败：传输中断）\r\n")), std::string::npos);
+
   server_.AddFault("/fetch/index.html", "silent");
   const CliRun silent = Run({"toc", server_.HttpUrl("/fetch/index.html")});
   EXPECT_EQ(silent.exitCode, 1);
