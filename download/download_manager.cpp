@@ -124,9 +124,8 @@ bool IsGonePage(const http::Response& response) {
   return response.error == http::TransferError::kNone && response.status >= 400 && !IsRetryable(response);
 }
 
-// Row by row, what the book holds for a chapter that is not a whole chapter file: the marker of a failed
-// chapter, the reason a written chapter lacks a page. Empty for every other row.
-// The reason of a failure that no response gave: an empty chapter, a file that could not be written.
+// The reader's words for a failure when no response gave them: an empty chapter, a file that could not be
+// written, a fetch that threw.
 std::string FailureWords(const ChapterFailure& failure) {
   switch (failure.kind) {
     case ChapterFailure::Kind::kEmptyBody:
@@ -145,6 +144,8 @@ std::string FailureWords(const ChapterFailure& failure) {
   return {};
 }
 
+// Row by row, why the book holds a chapter as less than a whole chapter file: the state of a failed chapter
+// (the book holds a line saying so) or of one that lacks a page. Empty for every other row.
 std::vector<std::string> MissingReasons(const DownloadReport& report) {
   std::vector<std::string> reasons(report.outcomes.size());
   for (std::size_t row = 0; row < reasons.size(); ++row) {
