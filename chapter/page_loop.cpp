@@ -140,9 +140,6 @@ std::string CollectChapterBody(int row, std::string firstPage, const text::PageC
     // The transcode switch is read afresh for every page; pre-processing is for the first page only.
     // A page that names no charset reads as the first page did.
     http::Response next = FetchPage(job.fetch, address);
-    // A page that failed (or came empty) has nothing to add and no link to follow: the chapter ends with the
-    // pages that arrived, without an empty line for the missing one.
-    if (next.body.empty()) break;
     const text::PageCharset charset = text::DecidePageCharset(next.body, next.contentType, &firstCharset);
     page = DecodePage(std::move(next.body), charset, job.controls);
     pageAddress = address;
