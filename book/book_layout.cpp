@@ -2,6 +2,7 @@
 
 #include "book/atomic_file.h"
 #include "text/gbk_text.h"
+#include "text/line_ends.h"
 #include "text/text_codec.h"
 
 #include <zip.h>
@@ -96,9 +97,10 @@ std::optional<std::vector<std::string>> EpubChapters(const std::string& bytes, s
   return texts;
 }
 
-// A UTF-8 text book's chapter back in the working text: its LF line ends as CR LF again.
+// A UTF-8 text book's chapter back in the working text, with CR LF line ends (a book written before text books
+// had them has LF alone).
 std::string FromUtf8Lines(std::string_view utf8) {
-  return text::ReplaceAll(text::Utf8ToText(utf8), "\n", "\r\n");
+  return text::WithCrLf(text::Utf8ToText(utf8));
 }
 
 }  // namespace

@@ -1,16 +1,19 @@
 #include "book/text_book.h"
 
 #include "text/four_byte_forms.h"
+#include "text/line_ends.h"
 #include "text/text_codec.h"
 
 namespace lekto {
 
-std::string GbkBookText(const BookContent& book, std::vector<std::uint64_t>* chapterBytes) {
-  std::string out = text::DropKeptCharacters(book.title);
+std::string GbkBookText(const BookContent& book, std::vector<std::uint64_t>* chapterBytes,
+                        std::size_t* lostCharacters) {
+  std::string out;
+  text::AppendWithCrLf(out, text::DropKeptCharacters(book.title, lostCharacters));
   out += "\r\n";
   for (const BookChapter& chapter : book.chapters) {
     const std::size_t start = out.size();
-    out += text::DropKeptCharacters(chapter.text);
+    text::AppendWithCrLf(out, text::DropKeptCharacters(chapter.text, lostCharacters));
     if (chapterBytes) chapterBytes->push_back(out.size() - start);
   }
   return out;
@@ -28,11 +31,12 @@ std::string ToUtf8Lines(const std::string& text) {
 }
 
 std::string Utf8BookText(const BookContent& book, std::vector<std::uint64_t>* chapterBytes) {
-  std::string out = ToUtf8Lines(book.title);
-  out += '\n';
+  std::string out;
+  text::AppendWithCrLf(out, text::AnsiToUtf8(book.title));
+  out += "\r\n";
   for (const BookChapter& chapter : book.chapters) {
     const std::size_t start = out.size();
-    out += ToUtf8Lines(chapter.text);
+    text::AppendWithCrLf(out, text::AnsiToUtf8(chapter.text));
     if (chapterBytes) chapterBytes->push_back(out.size() - start);
   }
   return out;

@@ -33,7 +33,8 @@ std::string BookFileName(std::string_view bookTitle, BookFormat format) {
   return name + std::string(suffix);
 }
 
-std::string BookBytes(BookFormat format, const BookContent& book, std::vector<std::uint64_t>* chapterBytes) {
+std::string BookBytes(BookFormat format, const BookContent& book, std::vector<std::uint64_t>* chapterBytes,
+                      std::size_t* lostCharacters) {
   switch (format) {
     case BookFormat::kUtf8:
       return Utf8BookText(book, chapterBytes);
@@ -42,7 +43,7 @@ std::string BookBytes(BookFormat format, const BookContent& book, std::vector<st
     case BookFormat::kGbk:
       break;
   }
-  return GbkBookText(book, chapterBytes);
+  return GbkBookText(book, chapterBytes, lostCharacters);
 }
 
 WrittenBook WriteBook(const std::filesystem::path& folder, BookFormat format, const BookContent& book) {
@@ -52,7 +53,7 @@ WrittenBook WriteBook(const std::filesystem::path& folder, BookFormat format, co
 WrittenBook WriteBookFile(const std::filesystem::path& target, BookFormat format, const BookContent& book) {
   AtomicFile file(target);
   WrittenBook result{file.Target(), false, {}};
-  const std::string bytes = BookBytes(format, book, &result.layout.chapterBytes);
+  const std::string bytes = BookBytes(format, book, &result.layout.chapterBytes, &result.lostCharacters);
   if (bytes.empty()) return result;  // an archive that could not be built; text books always have a title line
   result.layout.bytes = bytes.size();
   result.layout.hash = BookHash(bytes);

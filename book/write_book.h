@@ -20,9 +20,10 @@ namespace lekto {
 std::string BookFileName(std::string_view bookTitle, BookFormat format = BookFormat::kGbk);
 
 struct WrittenBook {
-  std::filesystem::path file;  // where the book was (or would have been) written
-  bool written = false;        // false: the book could not be written; an old one stays untouched
-  BookLayout layout;           // of the file written, for reading its chapters back
+  std::filesystem::path file;      // where the book was (or would have been) written
+  bool written = false;            // false: the book could not be written; an old one stays untouched
+  BookLayout layout;               // of the file written, for reading its chapters back
+  std::size_t lostCharacters = 0;  // a GBK book: characters GBK lacks that became "?"
 };
 
 // Writes `book` into `folder` under BookFileName(book.title, format).
@@ -30,7 +31,9 @@ WrittenBook WriteBook(const std::filesystem::path& folder, BookFormat format, co
 // Writes `book` as the file `file`, whatever its name (a book the reader renamed, updated in place).
 WrittenBook WriteBookFile(const std::filesystem::path& file, BookFormat format, const BookContent& book);
 
-// The bytes of the book file in `format`; `chapterBytes`, when given, receives each chapter's size in a text book.
-std::string BookBytes(BookFormat format, const BookContent& book, std::vector<std::uint64_t>* chapterBytes = nullptr);
+// The bytes of the book file in `format`; `chapterBytes`, when given, receives each chapter's size in a text book,
+// and `lostCharacters` the characters a GBK book turned into "?".
+std::string BookBytes(BookFormat format, const BookContent& book, std::vector<std::uint64_t>* chapterBytes = nullptr,
+                      std::size_t* lostCharacters = nullptr);
 
 }  // namespace lekto

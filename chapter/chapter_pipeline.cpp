@@ -7,6 +7,7 @@
 #include "chapter/site_rule.h"
 #include "text/character_references.h"
 #include "text/gbk_text.h"
+#include "text/line_ends.h"
 #include "text/text_codec.h"
 
 #include <fcntl.h>
@@ -23,16 +24,18 @@ std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
   const std::string link = job.book.LinkAt(row);
   const std::string title = job.book.TitleAt(row);
 
-  // First page: fetch, charset, decode, pre-process; the viewer also turns the continue-reading button into
-  // a next-page link.
+  // First page: fetch, charset, decode, pre-process, and the continue-reading button turned into a next-page
+  // link, so that a book holds what the viewer shows.
   http::Response response = FetchPage(job.fetch, link);
   const text::PageCharset charset = text::DecidePageCharset(response.body, response.contentType);
   // Each step takes the page and hands it on: a step with nothing to change costs no copy.
   std::string page = PreprocessPage(DecodePage(std::move(response.body), charset, job.controls), job.controls);
-  if (mode == ChapterMode::kViewer) page = NormaliseContinueButton(std::move(page));
+  page = NormaliseContinueButton(std::move(page));
 
-  const std::string body = IsSpecialSite(link) ? ExtractSpecialSite(row, std::move(page), job)
-                                               : CollectChapterBody(row, std::move(page), charset, job);
+  // Pages with LF (or CR) line ends are cleaned as pages with CR LF are, so that every chapter of a book has
+  // the same line ends and paragraph breaks.
+  const std::string body = text::WithCrLf(IsSpecialSite(link) ? ExtractSpecialSite(row, std::move(page), job)
+                                                              : CollectChapterBody(row, std::move(page), charset, job));
   // The references the cleanup leaves would reach the reader as markup. A watermark line is deleted where it
   // stands, after the decoding, which also shows an address written as references.
   std::string text = DeleteWatermarkLines(text::DecodeCharacterReferences(CleanBody(body)));

@@ -21,8 +21,8 @@ struct ChapterJob {
 };
 
 enum class ChapterMode {
-  kViewer,    // normalises the continue-reading button; keeps the title line even for an empty body
-  kDownload,  // no normalisation; an empty text stays empty
+  kViewer,    // keeps the title line even for an empty body
+  kDownload,  // an empty text stays empty
 };
 
 // The final text of row `row` (0-based): cleaned, filtered, with the title line put in front when the text

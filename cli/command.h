@@ -10,6 +10,7 @@
 
 #include "chapter/book.h"
 #include "chapter/controls.h"
+#include "http/response.h"
 
 namespace lekto::cli {
 
@@ -64,8 +65,20 @@ int RunUpdateCommand(const CommandContext& context);
 // Tells the user what was wrong and how the command is used; returns kExitUsage.
 int UsageError(const CommandContext& context, std::string_view message);
 // Parses the table of contents at the controls' address. std::nullopt, after telling the user
-// "请输入章节目录地址！", when the address is empty or lacks "http".
+// "请输入章节目录地址！", when the address is empty or lacks "http". A book without rows comes back after the user
+// was told why: the first page could not be fetched (and what happened), or it arrived but holds no chapter
+// list.
 std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls);
+// What happened to a fetch that gave no page, in a few words: "HTTP 404", "connection refused or host not
+// found", "timed out", "empty page"; empty when it gave one.
+std::string DescribeResponse(const http::Response& response);
+// `fetch`, telling `failures` of every fetch that gave no page: its 1-based number among the fetches and what
+// happened. `failures` must outlive the fetcher.
+struct FetchFailure {
+  int fetch = 0;
+  std::string what;
+};
+Fetcher RecordingFailures(const Fetcher& fetch, std::vector<FetchFailure>& failures);
 // A chapter ID as `toc` lists it: a whole number from 1 up, nothing else around it. std::nullopt otherwise.
 std::optional<int> ParseChapterId(std::string_view text);
 // GBK text as the terminal wants it: UTF-8, lines ending in LF alone, other control characters but the tab

@@ -1,5 +1,6 @@
 #include "cli/command.h"
 
+#include "download/download_manager.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 #include "toc/toc_parser.h"
@@ -22,9 +23,38 @@ int UsageError(const CommandContext& context, std::string_view message) {
 }
 
 std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls) {
-  std::optional<Book> book = ParseToc(controls, context.fetch);
-  if (!book) context.err << "请输入章节目录地址！\n";
+  std::vector<FetchFailure> failures;
+  std::optional<Book> book = ParseToc(controls, RecordingFailures(context.fetch, failures));
+  if (!book) {
+    context.err << "请输入章节目录地址！\n";
+  } else if (book->RowCount() == 0 && !failures.empty() && failures.front().fetch == 1) {
+    context.err << "lekto-cli: the table of contents at " << ToTerminalCell(controls.Address())
+                << " could not be fetched: " << failures.front().what << "\n";
+  } else if (book->RowCount() == 0) {
+    context.err << "lekto-cli: the page at " << ToTerminalCell(controls.Address())
+                << " arrived but holds no chapter list (no chapter links found)\n";
+  } else if (!failures.empty()) {
+    context.err << "lekto-cli: the chapter list may be incomplete: table-of-contents page " << failures.front().fetch
+                << " could not be fetched: " << failures.front().what << "\n";
+  }
   return book;
+}
+
+std::string DescribeResponse(const http::Response& response) {
+  if (response.error != http::TransferError::kNone) return DescribeTransferError(response.error);
+  if (response.status <= 0) return "no answer";
+  if (response.status >= 400) return "HTTP " + std::to_string(response.status);
+  if (response.body.empty()) return "empty page";
+  return {};
+}
+
+Fetcher RecordingFailures(const Fetcher& fetch, std::vector<FetchFailure>& failures) {
+  return [&fetch, &failures, count = 0](const std::string& url) mutable {
+    http::Response response = fetch(url);
+    ++count;
+    if (std::string what = DescribeResponse(response); !what.empty()) failures.push_back({count, std::move(what)});
+    return response;
+  };
 }
 
 std::optional<int> ParseChapterId(std::string_view text) {

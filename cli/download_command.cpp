@@ -8,6 +8,8 @@
 #include "chapter/book.h"
 #include "cli/cli_controls.h"
 #include "cli/download_session.h"
+#include "download/book_assembler.h"
+#include "download/book_backup.h"
 #include "download/book_name.h"
 #include "download/download_manager.h"
 #include "download/work_folders.h"
@@ -59,10 +61,7 @@ int RunDownloadCommand(const CommandContext& context) {
   CliControls controls(context.args[0], context.options);
   std::optional<Book> book = LoadBook(context, controls);
   if (!book) return kExitUsage;
-  if (book->RowCount() == 0) {
-    context.err << "lekto-cli: no chapter links found at " << context.args[0] << "\n";
-    return kExitNothingFound;
-  }
+  if (book->RowCount() == 0) return kExitNothingFound;  // LoadBook has said why
   if (context.Value("--reverse")) {
     std::reverse(book->chapterTitles.begin(), book->chapterTitles.end());
     std::reverse(book->chapterLinks.begin(), book->chapterLinks.end());
@@ -106,6 +105,8 @@ int RunDownloadCommand(const CommandContext& context) {
   // A page without a usable title would otherwise give the hidden book file ".txt".
   book->title = NamedBookTitle(book->title, LocalTimeNow());
   const auto snapshot = std::make_shared<const Book>(std::move(*book));
+  // A book of the same name may hold chapters this one lacks: it is kept beside the new one.
+  BookBackup backup(BookFilePath(folders, snapshot->title, options.format));
   const SessionOutcome session = RunDownloadSession(context, controls, folders, snapshot, options, ticked);
   if (!session.started) return kExitNothingFound;
   const DownloadReport& report = session.report;
@@ -129,10 +130,21 @@ int RunDownloadCommand(const CommandContext& context) {
     return kExitNothingFound;
   }
   context.out << report.merge.bookFile.string() << "\n";
-  if (report.written == report.ticked) return kExitOk;
-  context.err << "lekto-cli: " << report.ticked - report.written << " of " << report.ticked
-              << " chapters failed; the book holds the others. Run the same command with --resume to retry them\n";
-  return kExitSomeMissing;
+  if (const std::filesystem::path kept = backup.Keep(); !kept.empty()) {
+    context.err << "lekto-cli: the book that was there before is kept as " << kept.string() << "\n";
+  }
+  const int failed = report.ticked - report.written;
+  if (failed > 0) {
+    context.err << "lekto-cli: " << failed << " of " << report.ticked
+                << " chapters failed; the book marks where they are missing. Run the same command with --resume to "
+                   "retry them\n";
+  }
+  if (report.incomplete > 0) {
+    context.err << "lekto-cli: " << report.incomplete << " of " << report.ticked
+                << " chapters lack a page; the book holds what arrived. --resume fetches them again\n";
+  }
+  SayLostCharacters(context, report.merge.lostCharacters);
+  return failed > 0 || report.incomplete > 0 ? kExitSomeMissing : kExitOk;
 }
 
 }  // namespace lekto::cli

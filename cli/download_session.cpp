@@ -77,9 +77,10 @@ class Progress {
       // One write per line: stderr is unbuffered, and a thousand chapters would otherwise cost eight thousand.
       const std::string line = "[" + std::to_string(done_) + "/" + std::to_string(ticked_) + "] " +
                                std::to_string(row + 1) + " " + ToTerminalCell(book_.chapterTitles[row]) +
-                               (outcome == ChapterOutcome::kWritten ? ""
-                                : outcome == ChapterOutcome::kKept  ? "  (kept)"
-                                                                    : "  (failed)") +
+                               (outcome == ChapterOutcome::kWritten      ? ""
+                                : outcome == ChapterOutcome::kKept       ? "  (kept)"
+                                : outcome == ChapterOutcome::kIncomplete ? "  (incomplete)"
+                                                                         : "  (failed)") +
                                "\n";
       context_.err << line;
     }
@@ -173,6 +174,19 @@ void ListFailedChapters(const CommandContext& context, const DownloadReport& rep
     context.err << "lekto-cli: chapter " << row + 1 << " " << ToTerminalCell(report.book->TitleAt(row))
                 << " failed: " << DescribeFailure(report.failures[row]) << "\n";
   }
+  for (int row : report.IncompleteRows()) {
+    const MissingPage& missing = report.missingPages[row];
+    context.err << "lekto-cli: chapter " << row + 1 << " " << ToTerminalCell(report.book->TitleAt(row))
+                << " is incomplete: page " << missing.page << " is gone (" << ToTerminalCell(missing.reason)
+                << "); the book holds the pages before it\n";
+  }
+}
+
+void SayLostCharacters(const CommandContext& context, std::size_t lost) {
+  if (lost == 0) return;
+  context.err << "lekto-cli: " << lost << (lost == 1 ? " character" : " characters")
+              << " that GBK lacks became \"?\" in the book; \"UTF-8 文本\" (--format utf8) or EPUB (--format epub) "
+                 "keeps them\n";
 }
 
 SessionOutcome RunDownloadSession(const CommandContext& context, Controls& controls, const WorkFolders& folders,

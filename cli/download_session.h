@@ -24,8 +24,11 @@ struct SessionOutcome {
   DownloadReport report;
 };
 
-// Lists on stderr each chapter of the report that failed, with its reason.
+// Lists on stderr each chapter of the report that failed, with its reason, and each written without a page.
 void ListFailedChapters(const CommandContext& context, const DownloadReport& report);
+
+// Says once, when a GBK book turned `lost` characters into "?", how many and which formats keep them.
+void SayLostCharacters(const CommandContext& context, std::size_t lost);
 
 // Runs the download of `book`'s rows that `controls` ticks (`ticked` of them) to its end.
 SessionOutcome RunDownloadSession(const CommandContext& context, Controls& controls, const WorkFolders& folders,

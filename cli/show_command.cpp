@@ -14,23 +14,30 @@ int RunShowCommand(const CommandContext& context) {
   const CliControls controls(context.args[0], context.options);
   const std::optional<Book> book = LoadBook(context, controls);
   if (!book) return kExitUsage;
-  if (book->RowCount() == 0) {
-    context.err << "lekto-cli: no chapter links found at " << context.args[0] << "\n";
-    return kExitNothingFound;
-  }
+  if (book->RowCount() == 0) return kExitNothingFound;  // LoadBook has said why
   if (*id > book->RowCount()) {
     context.err << "lekto-cli: no chapter with ID " << *id << ": the list has " << book->RowCount() << " chapters\n";
     return kExitNothingFound;
   }
 
   const int row = *id - 1;
-  const std::string text = BuildChapterText(row, ChapterJob{*book, controls, context.fetch}, ChapterMode::kViewer);
+  std::vector<FetchFailure> failures;
+  const Fetcher fetch = RecordingFailures(context.fetch, failures);
+  const std::string text = BuildChapterText(row, ChapterJob{*book, controls, fetch}, ChapterMode::kViewer);
   context.out << ToTerminal(text);
   if (!text.ends_with('\n')) context.out << "\n";
+  if (!failures.empty() && failures.front().fetch == 1) {
+    context.err << "lekto-cli: chapter " << *id << " could not be fetched: " << failures.front().what << "\n";
+    return kExitNothingFound;
+  }
   // The viewer shows the title line alone when the page gave no text; that is nothing found.
   if (text.empty() || text == book->chapterTitles[row] + "\r\n") {
-    context.err << "lekto-cli: chapter " << *id << " has no text\n";
+    context.err << "lekto-cli: chapter " << *id << " arrived but has no text\n";
     return kExitNothingFound;
+  }
+  if (!failures.empty()) {
+    context.err << "lekto-cli: chapter " << *id << " is incomplete: page " << failures.front().fetch
+                << " could not be fetched: " << failures.front().what << "\n";
   }
   return kExitOk;
 }

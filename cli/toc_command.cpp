@@ -16,11 +16,10 @@ int RunTocCommand(const CommandContext& context) {
                 << ToTerminalCell(book->chapterLinks[row]) << "\n";
   }
   // Said once, on the error stream, so that the rows stay one per line for whatever reads them.
-  if (book->listedNewestFirst) context.err << "lekto-cli: 目录原为倒序（最新章节在前），已按章节顺序列出\n";
-  if (book->RowCount() == 0) {
-    context.err << "lekto-cli: no chapter links found at " << context.args[0] << "\n";
-    return kExitNothingFound;
+  if (book->listedNewestFirst) {
+    context.err << "lekto-cli: the page lists the newest chapter first; the rows are given in reading order\n";
   }
+  if (book->RowCount() == 0) return kExitNothingFound;  // LoadBook has said why
   return kExitOk;
 }
 

@@ -56,10 +56,16 @@ int RunUpdateCommand(const CommandContext& context) {
     return kExitNothingFound;
   }
 
-  const std::optional<UpdatePlan> plan = PlanUpdate(*old, context.fetch);
+  std::vector<FetchFailure> failures;
+  const std::optional<UpdatePlan> plan = PlanUpdate(*old, RecordingFailures(context.fetch, failures));
   if (!plan) {
-    context.err << "lekto-cli: no chapter links found at " << ToTerminalCell(old->record.address)
-                << "; the book is left as it is\n";
+    if (!failures.empty() && failures.front().fetch == 1) {
+      context.err << "lekto-cli: the table of contents at " << ToTerminalCell(old->record.address)
+                  << " could not be fetched: " << failures.front().what << "; the book is left as it is\n";
+    } else {
+      context.err << "lekto-cli: the page at " << ToTerminalCell(old->record.address)
+                  << " arrived but holds no chapter list; the book is left as it is\n";
+    }
     return kExitNothingFound;
   }
   if (plan->rows.empty()) {
@@ -103,10 +109,17 @@ int RunUpdateCommand(const CommandContext& context) {
   context.err << "lekto-cli: " << updated.added << " new chapters added";
   if (updated.vanished > 0) context.err << "; " << updated.vanished << " chapters the site no longer lists are kept";
   context.err << "\n";
-  if (report.written == report.ticked) return kExitOk;
-  context.err << "lekto-cli: " << report.ticked - report.written << " of " << report.ticked
-              << " new chapters failed; run update again to retry them\n";
-  return kExitSomeMissing;
+  const int failed = report.ticked - report.written;
+  if (failed > 0) {
+    context.err << "lekto-cli: " << failed << " of " << report.ticked
+                << " new chapters failed; the book marks where they are missing. Run update again to retry them\n";
+  }
+  if (report.incomplete > 0) {
+    context.err << "lekto-cli: " << report.incomplete << " of " << report.ticked
+                << " new chapters lack a page; the book holds what arrived. Run update again to retry them\n";
+  }
+  SayLostCharacters(context, written.lostCharacters);
+  return failed > 0 || report.incomplete > 0 ? kExitSomeMissing : kExitOk;
 }
 
 }  // namespace lekto::cli

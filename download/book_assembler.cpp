@@ -38,16 +38,22 @@ int ChapterNumberOf(std::string_view name) {
 MergeResult Merge(const WorkFolders& folders, std::string_view bookTitle, const std::vector<int>& numbers,
                   const BookOptions& options) {
   BookContent book{std::string(bookTitle), options.sourceAddress, {}};
+  int appended = 0;
   for (int number : numbers) {
     const fs::path file = ChapterFile(folders, number);
-    std::error_code error;
-    if (!fs::is_regular_file(file, error)) continue;
     const auto row = static_cast<std::size_t>(number - 1);
-    book.chapters.push_back({row < options.chapterTitles.size() ? options.chapterTitles[row] : std::string(),
-                             ReadWholeFile(file).value_or("")});
+    std::string title = row < options.chapterTitles.size() ? options.chapterTitles[row] : std::string();
+    const std::string marker = row < options.missingMarkers.size() ? options.missingMarkers[row] : std::string();
+    std::error_code error;
+    if (fs::is_regular_file(file, error)) {
+      book.chapters.push_back({std::move(title), ReadWholeFile(file).value_or("") + marker});
+      ++appended;
+    } else if (!marker.empty()) {
+      book.chapters.push_back({std::move(title), marker});
+    }
   }
   const WrittenBook written = WriteBook(folders.work, options.format, book);
-  return {written.file, written.written, static_cast<int>(book.chapters.size()), written.layout};
+  return {written.file, written.written, appended, written.layout, written.lostCharacters};
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ struct MergeResult {
   bool written = false;            // false: the book file could not be written; an old one stays untouched
   int chapters = 0;                // chapter files appended
   BookLayout layout;               // of the book written, for the record
+  std::size_t lostCharacters = 0;  // characters GBK lacks that became "?" in a GBK book
 };
 
 // How a merge writes its book, beyond the title.
@@ -30,6 +31,10 @@ struct BookOptions {
   BookFormat format = BookFormat::kGbk;
   std::string sourceAddress;               // the table-of-contents address (GBK), for the EPUB's metadata
   std::vector<std::string> chapterTitles;  // the list's title of every row (GBK), the EPUB's headings; may be empty
+  // Per row (GBK): the line the book holds where the row's chapter file is missing because it failed
+  // (MissingChapterMarker), or after the chapter file of a chapter that lacks a page (MissingPageMarker); empty
+  // or absent for every other row.
+  std::vector<std::string> missingMarkers = {};
 };
 
 // The book file's path (BookFileName of book/write_book.h) in the work folder.

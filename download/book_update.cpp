@@ -58,7 +58,7 @@ std::optional<RecordedBook> OpenRecordedBook(const fs::path& path, OpenProblem& 
   book.texts.reserve(record->chapters.size());
   std::size_t next = 0;
   for (const RecordedChapter& chapter : record->chapters) {
-    book.texts.push_back(chapter.written ? std::move((*texts)[next++]) : std::string());
+    book.texts.push_back(chapter.InBook() ? std::move((*texts)[next++]) : std::string());
   }
   book.record = std::move(*record);
   problem = OpenProblem::kNone;
@@ -104,9 +104,18 @@ std::vector<int> RowsToFetch(const RecordedBook& book, const Book& toc) {
 }
 
 UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const std::vector<bool>& fetched,
-                               const fs::path& chapterFolder) {
+                               const fs::path& chapterFolder, const DownloadReport* report) {
   const DownloadRecord& was = old.record;
   const std::unordered_map<std::string, std::size_t> held = HeldLinks(was);
+  // Chapters the book holds in part or as a missing-chapter line: kept as they are until a fetch does better.
+  std::unordered_map<std::string, std::size_t> partial;
+  for (std::size_t i = 0; i < was.chapters.size(); ++i) {
+    if (!was.chapters[i].written && was.chapters[i].InBook()) partial.emplace(was.chapters[i].link, i);
+  }
+  const auto outcomeOf = [report](int row) {
+    const auto index = static_cast<std::size_t>(row);
+    return report != nullptr && index < report->outcomes.size() ? report->outcomes[index] : ChapterOutcome::kPending;
+  };
   std::unordered_map<std::string, int> listed;  // link -> its first row in the list
   for (int row = 0; row < toc.RowCount(); ++row) listed.emplace(toc.LinkAt(row), row);
 
@@ -119,7 +128,7 @@ UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const s
     const auto found = listed.find(was.chapters[i].link);
     if (found != listed.end()) {
       slot = static_cast<std::size_t>(found->second) + 1;
-    } else if (was.chapters[i].written) {
+    } else if (was.chapters[i].InBook()) {
       slots[slot].push_back(i);
       ++updated.vanished;
     }
@@ -131,18 +140,32 @@ UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const s
   updated.record.chapters.clear();
   const auto keepOld = [&](std::size_t i) {
     updated.content.chapters.push_back({was.chapters[i].title, old.texts[i]});
-    updated.record.chapters.push_back({was.chapters[i].title, was.chapters[i].link, true});
+    updated.record.chapters.push_back(
+        {was.chapters[i].title, was.chapters[i].link, was.chapters[i].written, 0, was.chapters[i].missing});
   };
   for (std::size_t i : slots[0]) keepOld(i);
   for (int row = 0; row < toc.RowCount(); ++row) {
     const std::string link = toc.LinkAt(row);
     if (fetched[static_cast<std::size_t>(row)]) {
-      updated.content.chapters.push_back(
-          {toc.TitleAt(row), ReadWholeFile(ChapterFilePath(chapterFolder, row)).value_or("")});
-      updated.record.chapters.push_back({toc.TitleAt(row), link, true});
+      const bool whole = outcomeOf(row) != ChapterOutcome::kIncomplete;
+      std::string text = ReadWholeFile(ChapterFilePath(chapterFolder, row)).value_or("");
+      std::string missing;
+      if (!whole) {
+        const MissingPage& page = report->missingPages[static_cast<std::size_t>(row)];
+        text += MissingPageMarker(row, toc.TitleAt(row), page);
+        missing = IncompleteState(page);
+      }
+      updated.content.chapters.push_back({toc.TitleAt(row), std::move(text)});
+      updated.record.chapters.push_back({toc.TitleAt(row), link, whole, 0, std::move(missing)});
       ++updated.added;
     } else if (const auto found = held.find(link); found != held.end()) {
       keepOld(found->second);
+    } else if (const auto part = partial.find(link); part != partial.end()) {
+      keepOld(part->second);
+    } else if (outcomeOf(row) == ChapterOutcome::kFailed) {
+      const ChapterFailure& failure = report->failures[static_cast<std::size_t>(row)];
+      updated.content.chapters.push_back({toc.TitleAt(row), MissingChapterMarker(row, toc.TitleAt(row), failure)});
+      updated.record.chapters.push_back({toc.TitleAt(row), link, false, 0, FailedState(failure)});
     } else {
       updated.record.chapters.push_back({toc.TitleAt(row), link, false});
     }
@@ -156,6 +179,7 @@ UpdateWrite WriteUpdatedBook(const RecordedBook& old, UpdatedBook& updated) {
   const WrittenBook written = WriteBookFile(old.bookFile, old.format, updated.content);
   if (!written.written) return result;
   result.bookWritten = true;
+  result.lostCharacters = written.lostCharacters;
   ApplyLayout(updated.record, written.layout);
   result.recordWritten = WriteDownloadRecord(BookRecordPath(old.bookFile), updated.record);
   return result;
@@ -172,11 +196,12 @@ UpdateResult ApplyUpdate(const RecordedBook& old, const UpdatePlan& plan, const 
   bool any = false;
   for (int row : plan.rows) {
     const auto index = static_cast<std::size_t>(row);
-    fetched[index] = index < report.outcomes.size() && report.outcomes[index] == ChapterOutcome::kWritten;
+    fetched[index] = index < report.outcomes.size() && (report.outcomes[index] == ChapterOutcome::kWritten ||
+                                                        report.outcomes[index] == ChapterOutcome::kIncomplete);
     any = any || fetched[index];
   }
   if (!any) return result;
-  UpdatedBook updated = ComposeUpdatedBook(old, *plan.toc, fetched, chapterFolder);
+  UpdatedBook updated = ComposeUpdatedBook(old, *plan.toc, fetched, chapterFolder, &report);
   result.write = WriteUpdatedBook(old, updated);
   result.added = updated.added;
   result.vanished = updated.vanished;

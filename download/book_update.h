@@ -86,13 +86,17 @@ struct UpdatedBook {
 };
 
 // The book once the rows of RowsToFetch were downloaded: `fetched[row]` is true when the row's chapter file is in
-// `chapterFolder`. A row neither held nor fetched stays out of the book and is recorded as not written.
+// `chapterFolder`. A row neither held nor fetched keeps what the book held of it (a part, a missing-chapter
+// line); without that it gets a missing-chapter line when `report` says it failed, and otherwise stays out of
+// the book; either way it is recorded as not written. `report`, when given, also tells a fetched chapter that
+// lacks a page.
 UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const std::vector<bool>& fetched,
-                               const std::filesystem::path& chapterFolder);
+                               const std::filesystem::path& chapterFolder, const DownloadReport* report = nullptr);
 
 struct UpdateWrite {
-  bool bookWritten = false;    // false: the old book and its record stay as they were
-  bool recordWritten = false;  // false with the book written: the next update will refuse the book
+  bool bookWritten = false;        // false: the old book and its record stay as they were
+  bool recordWritten = false;      // false with the book written: the next update will refuse the book
+  std::size_t lostCharacters = 0;  // a GBK book: characters GBK lacks that became "?"
 };
 
 // Writes the book over the old file, atomically, then its record.

@@ -43,11 +43,6 @@ const std::string& DoneState() {
   return state;
 }
 
-const std::string& FailedState() {
-  static const std::string state = text::Gbk(u8"下载失败");
-  return state;
-}
-
 // Rows whose chapter files an earlier run of the same book left complete: same table-of-contents address, same
 // link in the same row, marked written in the record, file present, and ticked now.
 std::vector<bool> RowsToKeep(const WorkFolders& folders, const Book& book, const Controls& controls) {
@@ -106,6 +101,7 @@ bool WriteNewChapterFile(const fs::path& folder, int row, std::string_view text,
 
 ChapterFailure FailureOf(const http::Response& response) {
   ChapterFailure failure;
+  failure.reason = http::FailureReason(response);
   switch (response.error) {
     case http::TransferError::kNone:
       failure.kind = ChapterFailure::Kind::kHttpStatus;
@@ -116,13 +112,51 @@ ChapterFailure FailureOf(const http::Response& response) {
       break;
     default:
       failure.kind = ChapterFailure::Kind::kNetwork;
+      failure.transfer = response.error;
       break;
   }
   return failure;
 }
 
+// A later page of a chapter that the site answers with a status no retry changes (404, 410, 403): the page is
+// gone, not late.
+bool IsGonePage(const http::Response& response) {
+  return response.error == http::TransferError::kNone && response.status >= 400 && !IsRetryable(response);
+}
+
+// The reader's words for a failure when no response gave them: an empty chapter, a file that could not be
+// written, a fetch that threw.
+std::string FailureWords(const ChapterFailure& failure) {
+  switch (failure.kind) {
+    case ChapterFailure::Kind::kEmptyBody:
+      return text::Gbk(u8"没有正文");
+    case ChapterFailure::Kind::kWriteError:
+      return text::Gbk(u8"无法写入文件");
+    case ChapterFailure::Kind::kTimeout:
+      return text::Gbk(u8"连接超时");
+    case ChapterFailure::Kind::kNetwork:
+      return text::Gbk(u8"连接失败");
+    case ChapterFailure::Kind::kHttpStatus:
+      return "HTTP " + std::to_string(failure.httpStatus);
+    case ChapterFailure::Kind::kNone:
+      break;
+  }
+  return {};
+}
+
+// Row by row, why the book holds a chapter as less than a whole chapter file: the state of a failed chapter
+// (the book holds a line saying so) or of one that lacks a page. Empty for every other row.
+std::vector<std::string> MissingReasons(const DownloadReport& report) {
+  std::vector<std::string> reasons(report.outcomes.size());
+  for (std::size_t row = 0; row < reasons.size(); ++row) {
+    if (report.outcomes[row] == ChapterOutcome::kFailed) reasons[row] = FailedState(report.failures[row]);
+    if (report.outcomes[row] == ChapterOutcome::kIncomplete) reasons[row] = IncompleteState(report.missingPages[row]);
+  }
+  return reasons;
+}
+
 DownloadRecord MakeRecord(const Book& book, const Controls& controls, const std::vector<bool>& written,
-                          const DownloadOptions& options) {
+                          const DownloadOptions& options, const std::vector<std::string>& missing = {}) {
   DownloadRecord record;
   record.format = BookFormatName(options.format);
   record.reversed = options.reversedList;
@@ -134,7 +168,9 @@ DownloadRecord MakeRecord(const Book& book, const Controls& controls, const std:
   record.filterRules = controls.FilterRules();
   record.chapters.reserve(static_cast<std::size_t>(book.RowCount()));
   for (int row = 0; row < book.RowCount(); ++row) {
-    record.chapters.push_back({book.TitleAt(row), book.LinkAt(row), written[static_cast<std::size_t>(row)]});
+    const auto index = static_cast<std::size_t>(row);
+    record.chapters.push_back({book.TitleAt(row), book.LinkAt(row), written[index], 0,
+                               index < missing.size() ? missing[index] : std::string()});
   }
   return record;
 }
@@ -168,6 +204,62 @@ std::vector<int> DownloadReport::FailedRows() const {
   return rows;
 }
 
+std::vector<int> DownloadReport::IncompleteRows() const {
+  std::vector<int> rows;
+  for (int row = 0; row < static_cast<int>(outcomes.size()); ++row) {
+    if (outcomes[static_cast<std::size_t>(row)] == ChapterOutcome::kIncomplete) rows.push_back(row);
+  }
+  return rows;
+}
+
+std::string IncompleteState(const MissingPage& missing) {
+  return text::Gbk(u8"下载完成（缺第") + std::to_string(missing.page) + text::Gbk(u8"页）");
+}
+
+std::string FailedState(const ChapterFailure& failure) {
+  static const std::string state = text::Gbk(u8"下载失败");
+  return failure.reason.empty() ? state : state + text::Gbk(u8"：") + failure.reason;
+}
+
+namespace {
+
+// How a marker line names its chapter: by its title, or by its row.
+std::string MarkerName(int row, const std::string& title) {
+  return title.empty() ? text::Gbk(u8"第") + std::to_string(static_cast<long long>(row) + 1) + text::Gbk(u8"章")
+                       : title;
+}
+
+}  // namespace
+
+std::string MissingChapterMarker(int row, const std::string& title, const ChapterFailure& failure) {
+  return text::Gbk(u8"（") + MarkerName(row, title) + " " + FailedState(failure) + text::Gbk(u8"）") + "\r\n";
+}
+
+std::string MissingPageMarker(int row, const std::string& title, const MissingPage& missing) {
+  return text::Gbk(u8"（") + MarkerName(row, title) + text::Gbk(u8" 缺第") + std::to_string(missing.page) +
+         text::Gbk(u8"页：") + missing.reason + text::Gbk(u8"）") + "\r\n";
+}
+
+std::string DescribeTransferError(http::TransferError error) {
+  switch (error) {
+    case http::TransferError::kNone:
+      break;
+    case http::TransferError::kBadAddress:
+      return "not an address that can be fetched";
+    case http::TransferError::kConnect:
+      return "connection refused or host not found";
+    case http::TransferError::kTimedOut:
+      return "timed out";
+    case http::TransferError::kCutOff:
+      return "connection broken off";
+    case http::TransferError::kTooLarge:
+      return "page too large";
+    case http::TransferError::kOther:
+      return "request failed";
+  }
+  return {};
+}
+
 std::string DescribeFailure(const ChapterFailure& failure) {
   switch (failure.kind) {
     case ChapterFailure::Kind::kHttpStatus:
@@ -175,7 +267,8 @@ std::string DescribeFailure(const ChapterFailure& failure) {
     case ChapterFailure::Kind::kTimeout:
       return "timed out";
     case ChapterFailure::Kind::kNetwork:
-      return "connection failed";
+      return failure.transfer == http::TransferError::kNone ? "connection failed"
+                                                            : DescribeTransferError(failure.transfer);
     case ChapterFailure::Kind::kEmptyBody:
       return "no text";
     case ChapterFailure::Kind::kWriteError:
@@ -248,6 +341,7 @@ DownloadManager::StartResult DownloadManager::StartDownload(std::shared_ptr<cons
   run->report.book = run->book;
   run->report.outcomes.assign(static_cast<std::size_t>(rows), ChapterOutcome::kPending);
   run->report.failures.assign(static_cast<std::size_t>(rows), ChapterFailure{});
+  run->report.missingPages.assign(static_cast<std::size_t>(rows), MissingPage{});
   stop_ = false;
   downloadStarted_ = false;
   try {
@@ -305,18 +399,26 @@ void DownloadManager::RunRow(Run& run, int row) {
   const auto index = static_cast<std::size_t>(row);
   ChapterOutcome& outcome = run.report.outcomes[index];
   ChapterFailure& failure = run.report.failures[index];
+  MissingPage& missing = run.report.missingPages[index];
   Controls& controls = *run.controls;
 
   // Once the download is stopped every further request of this row fails at once, so the row ends after the
   // request it is in; after a failed page the rest of the chapter is not fetched either.
   bool interrupted = false;
-  const Fetcher fetch = [this, &run, &interrupted, &failure](const std::string& url) -> http::Response {
+  int page = 0;
+  const Fetcher fetch = [this, &run, &interrupted, &failure, &missing,
+                         &page](const std::string& url) -> http::Response {
     if (failure.kind != ChapterFailure::Kind::kNone) return {};
+    ++page;
     // A page that arrived is used even when the download was stopped meanwhile; a stop before a request (or
     // between two tries) leaves the chapter unfinished.
     http::Response response = FetchWithRetries(run, url, interrupted);
     if (interrupted) return {};
-    if (!response.Ok()) {
+    if (!response.Ok() && page > 1 && IsGonePage(response)) {
+      // The pages before it stay: the page loop ends at a page that gives nothing, as the viewer's does.
+      if (missing.page == 0) missing = {page, http::FailureReason(response)};
+      response.body.clear();
+    } else if (!response.Ok()) {
       failure = FailureOf(response);
       response.body.clear();  // an error page is no part of the chapter
     }
@@ -343,6 +445,10 @@ void DownloadManager::RunRow(Run& run, int row) {
         // A full disk or a folder that cannot be written fails every later chapter the same way: stop here.
         run.writeError = true;
         Cancel();
+      } else if (failure.kind == ChapterFailure::Kind::kNone && missing.page > 0) {
+        // Not marked written: a resumed download fetches the chapter again.
+        outcome = ChapterOutcome::kIncomplete;
+        controls.SetRowState(row, IncompleteState(missing));
       } else if (failure.kind == ChapterFailure::Kind::kNone) {
         run.marks->Append(row);
         outcome = ChapterOutcome::kWritten;
@@ -354,7 +460,8 @@ void DownloadManager::RunRow(Run& run, int row) {
   }
   if (outcome == ChapterOutcome::kPending) {
     outcome = ChapterOutcome::kFailed;
-    controls.SetRowState(row, FailedState());
+    if (failure.reason.empty()) failure.reason = FailureWords(failure);
+    controls.SetRowState(row, FailedState(failure));
   }
   CallQuietly(run.onChapter, row, outcome);
 }
@@ -402,8 +509,11 @@ void DownloadManager::Finish(Run& run) {
       outcome = run.controls->RowChecked(row) ? ChapterOutcome::kCancelled : ChapterOutcome::kUnticked;
     }
     if (outcome != ChapterOutcome::kUnticked) ++report.ticked;
-    if (outcome == ChapterOutcome::kWritten || outcome == ChapterOutcome::kKept) ++report.written;
+    if (outcome == ChapterOutcome::kWritten || outcome == ChapterOutcome::kKept ||
+        outcome == ChapterOutcome::kIncomplete)
+      ++report.written;
     if (outcome == ChapterOutcome::kKept) ++report.kept;
+    if (outcome == ChapterOutcome::kIncomplete) ++report.incomplete;
   }
   // A download that wrote nothing does not replace an existing book with a title line alone.
   if (!report.cancelled && report.written > 0 && run.options.merge) {
@@ -414,14 +524,27 @@ void DownloadManager::Finish(Run& run) {
       const ChapterOutcome outcome = report.outcomes[static_cast<std::size_t>(row)];
       inBook[static_cast<std::size_t>(row)] = outcome == ChapterOutcome::kWritten || outcome == ChapterOutcome::kKept;
       // Only this download's chapters enter the book, whatever else was put into the folder meanwhile.
-      if (!inBook[static_cast<std::size_t>(row)]) fs::remove(ChapterFilePath(folders_.temp, row), error);
+      if (!inBook[static_cast<std::size_t>(row)] && outcome != ChapterOutcome::kIncomplete)
+        fs::remove(ChapterFilePath(folders_.temp, row), error);
+    }
+    // A failed chapter leaves a line in its place, and an incomplete one a line after the pages it holds, so
+    // that a reader of the book knows what is missing.
+    std::vector<std::string> markers(static_cast<std::size_t>(rows));
+    for (int row : report.FailedRows()) {
+      markers[static_cast<std::size_t>(row)] =
+          MissingChapterMarker(row, run.book->TitleAt(row), report.failures[static_cast<std::size_t>(row)]);
+    }
+    for (int row : report.IncompleteRows()) {
+      markers[static_cast<std::size_t>(row)] =
+          MissingPageMarker(row, run.book->TitleAt(row), report.missingPages[static_cast<std::size_t>(row)]);
     }
     try {
-      report.merge = MergeAfterDownload(folders_, run.book->title, rows,
-                                        {run.options.format, run.controls->Address(), run.book->chapterTitles});
+      report.merge = MergeAfterDownload(
+          folders_, run.book->title, rows,
+          {run.options.format, run.controls->Address(), run.book->chapterTitles, std::move(markers)});
       report.merged = true;
       if (report.merge.written) {
-        DownloadRecord record = MakeRecord(*run.book, *run.controls, inBook, run.options);
+        DownloadRecord record = MakeRecord(*run.book, *run.controls, inBook, run.options, MissingReasons(report));
         ApplyLayout(record, report.merge.layout);
         WriteDownloadRecord(BookRecordPath(report.merge.bookFile), record);
       }

@@ -15,7 +15,10 @@
 // answers 429 or 503) and is retried after a growing, jittered wait when it failed in a way that may pass
 // (request_retry.h). A chapter is written only when every page of it arrived: a page that still fails (an HTTP
 // error status, a time-out, a broken connection) fails the whole chapter, which gets no file and the row state
-// "下载失败". A chapter file that cannot be written stops the download. A record of the download
+// "下载失败：" with the reason, and the book a line saying the chapter is missing. A later page of a chapter that
+// is gone (a "下一页" answered with 404: no retry can help) only ends the chapter: it is written with the pages
+// that arrived, as the viewer shows it, and marked incomplete, so that a resumed download or an update fetches
+// it again. A chapter file that cannot be written stops the download. A record of the download
 // (download_record.h) beside the chapter files says which book they belong to, so a resumed download keeps only
 // the files of the same book and rows. Destroying the manager cancels the download and joins its threads.
 // The Controls passed in must outlive the manager.
@@ -33,16 +36,18 @@
 #include "download/book_assembler.h"
 #include "download/request_retry.h"
 #include "download/work_folders.h"
+#include "http/response.h"
 
 namespace lekto {
 
 enum class ChapterOutcome {
-  kPending,    // no worker has finished this row (yet)
-  kUnticked,   // the row was not ticked: nothing fetched
-  kWritten,    // the chapter file was written
-  kKept,       // resumed: the chapter file of an earlier run of the same book was kept, nothing fetched
-  kFailed,     // ticked, but no chapter file: see the row's ChapterFailure
-  kCancelled,  // the download was stopped before or while this row ran: no file
+  kPending,     // no worker has finished this row (yet)
+  kUnticked,    // the row was not ticked: nothing fetched
+  kWritten,     // the chapter file was written
+  kIncomplete,  // the chapter file was written with the pages that arrived; a later page is gone (404)
+  kKept,        // resumed: the chapter file of an earlier run of the same book was kept, nothing fetched
+  kFailed,      // ticked, but no chapter file: see the row's ChapterFailure
+  kCancelled,   // the download was stopped before or while this row ran: no file
 };
 
 // Why a ticked row has no chapter file.
@@ -56,8 +61,17 @@ struct ChapterFailure {
     kWriteError,  // the chapter file could not be written
   };
   Kind kind = Kind::kNone;
-  int httpStatus = 0;  // for kHttpStatus
-  std::string detail;  // for kWriteError: the system's words (UTF-8)
+  int httpStatus = 0;                                         // for kHttpStatus
+  http::TransferError transfer = http::TransferError::kNone;  // for kNetwork: what broke
+  std::string detail;                                         // for kWriteError: the system's words (UTF-8)
+  std::string reason;  // in words for the reader (GBK): "HTTP 404", "连接超时", "没有正文", ...
+};
+
+// A chapter written without a later page that is gone: which page, counted from 1 for the chapter's first page,
+// and why it is missing.
+struct MissingPage {
+  int page = 0;        // 0 when no page is missing
+  std::string reason;  // GBK: "HTTP 404"
 };
 
 // How one download runs.
@@ -73,17 +87,20 @@ struct DownloadOptions {
 
 struct DownloadReport {
   std::shared_ptr<const Book> book;
-  std::vector<ChapterOutcome> outcomes;  // one per row
-  std::vector<ChapterFailure> failures;  // one per row; kind kNone unless the outcome is kFailed
-  int ticked = 0;                        // rows that were ticked at the start
-  int written = 0;                       // chapter files the book holds: written now or kept
-  int kept = 0;                          // of `written`, kept from an earlier run
-  bool cancelled = false;                // stopped by Cancel() or by a write error
-  bool writeError = false;               // a chapter file could not be written: the download stopped
+  std::vector<ChapterOutcome> outcomes;   // one per row
+  std::vector<ChapterFailure> failures;   // one per row; kind kNone unless the outcome is kFailed
+  std::vector<MissingPage> missingPages;  // one per row; page 0 unless the outcome is kIncomplete
+  int ticked = 0;                         // rows that were ticked at the start
+  int written = 0;                        // chapter files the book holds: written now (whole or not) or kept
+  int incomplete = 0;                     // of `written`, chapters that lack a later page
+  int kept = 0;                           // of `written`, kept from an earlier run
+  bool cancelled = false;                 // stopped by Cancel() or by a write error
+  bool writeError = false;                // a chapter file could not be written: the download stopped
   bool merged = false;  // false when cancelled, when no chapter file was written (an old book stays), or not asked
   MergeResult merge;    // meaningful when `merged`
 
-  std::vector<int> FailedRows() const;  // 0-based rows that were ticked but gave no chapter file
+  std::vector<int> FailedRows() const;      // 0-based rows that were ticked but gave no chapter file
+  std::vector<int> IncompleteRows() const;  // 0-based rows written without a later page
 };
 
 class DownloadManager {
@@ -155,8 +172,21 @@ class DownloadManager {
   std::thread dispatcher_;
 };
 
-// Says in a few words why a row failed, for the command line: "HTTP 404", "timed out", "connection failed",
-// "no text", "write error: No space left on device".
+// Says in a few words why a row failed, for the command line: "HTTP 404", "timed out", "connection refused or
+// host not found", "connection broken off", "no text", "write error: No space left on device".
 std::string DescribeFailure(const ChapterFailure& failure);
+// The same words for a transfer that gave no response: "timed out", "connection refused or host not found", ...;
+// empty for kNone.
+std::string DescribeTransferError(http::TransferError error);
+
+// The row states the download writes (GBK): "下载完成", "下载完成（缺第3页）", "下载失败：HTTP 404".
+std::string IncompleteState(const MissingPage& missing);
+std::string FailedState(const ChapterFailure& failure);
+
+// The line a book holds where a chapter could not be downloaded (GBK, ending in CR LF):
+// "（第4章 远行 下载失败：HTTP 404）". `title` empty: the chapter is named by its row, "第4章".
+std::string MissingChapterMarker(int row, const std::string& title, const ChapterFailure& failure);
+// The line a book holds after the pages of a chapter that lacks a later page: "（第4章 远行 缺第3页：HTTP 404）".
+std::string MissingPageMarker(int row, const std::string& title, const MissingPage& missing);
 
 }  // namespace lekto

@@ -147,6 +147,10 @@ std::string Serialise(const DownloadRecord& record) {
     out += Escape(chapter.link);
     out += '\t';
     out += std::to_string(chapter.bytes);
+    if (!chapter.missing.empty()) {
+      out += '\t';
+      out += Escape(chapter.missing);
+    }
     out += '\n';
   }
   return out;
@@ -202,8 +206,9 @@ std::optional<DownloadRecord> ReadDownloadRecord(const fs::path& file) {
     const std::vector<std::string_view> fields = SplitTabs(line);
     const std::string_view key = fields[0];
     if (key == "chapter" && fields.size() >= 4) {
-      record.chapters.push_back(
-          {Unescape(fields[2]), Unescape(fields[3]), fields[1] == "1", fields.size() >= 5 ? ParseCount(fields[4]) : 0});
+      record.chapters.push_back({Unescape(fields[2]), Unescape(fields[3]), fields[1] == "1",
+                                 fields.size() >= 5 ? ParseCount(fields[4]) : 0,
+                                 fields.size() >= 6 ? Unescape(fields[5]) : std::string()});
       continue;
     }
     if (fields.size() < 2) continue;
@@ -252,16 +257,16 @@ fs::path BookRecordPath(const fs::path& bookFile) {
 void ApplyLayout(DownloadRecord& record, const BookLayout& layout) {
   record.bookBytes = layout.bytes;
   record.bookHash = layout.hash;
-  std::size_t next = 0;  // the layout lists the written chapters alone
+  std::size_t next = 0;  // the layout lists the chapters the book holds alone
   for (RecordedChapter& chapter : record.chapters) {
-    chapter.bytes = chapter.written && next < layout.chapterBytes.size() ? layout.chapterBytes[next++] : 0;
+    chapter.bytes = chapter.InBook() && next < layout.chapterBytes.size() ? layout.chapterBytes[next++] : 0;
   }
 }
 
 BookLayout LayoutOf(const DownloadRecord& record) {
   BookLayout layout{record.bookBytes, record.bookHash, {}};
   for (const RecordedChapter& chapter : record.chapters) {
-    if (chapter.written) layout.chapterBytes.push_back(chapter.bytes);
+    if (chapter.InBook()) layout.chapterBytes.push_back(chapter.bytes);
   }
   return layout;
 }

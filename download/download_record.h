@@ -14,6 +14,9 @@
 //   book<TAB>123456<TAB>0123456789abcdef    (beside a book: the book file's size and BookHash)
 //   chapter<TAB>1<TAB>第1章<TAB>http://example.com/book/1.html<TAB>5120
 //                              (written 1 or 0, title, link, bytes in a text book; one per row, in book order)
+//   chapter<TAB>0<TAB>第2章<TAB>http://example.com/book/2.html<TAB>61<TAB>下载失败：HTTP 404
+//                              (beside a book: a chapter the book holds only in part, or as a line saying it
+//                              is missing, with why; it counts as not written, so it is fetched again)
 //
 //   written<TAB>7              (appended while a download runs: row 7 (1-based) has its chapter file now)
 //
@@ -35,7 +38,11 @@ struct RecordedChapter {
   std::string title;  // GBK
   std::string link;   // absolute address
   bool written = false;
-  std::uint64_t bytes = 0;  // what the chapter takes in a text book; 0 when not written or not known
+  std::uint64_t bytes = 0;   // what the chapter takes in a text book; 0 when not in the book or not known
+  std::string missing = {};  // GBK: why the book holds this chapter in part or as a marker line; empty otherwise
+
+  // The book holds an entry for this chapter: the whole chapter, or its part or marker.
+  bool InBook() const { return written || !missing.empty(); }
 };
 
 struct DownloadRecord {
@@ -52,11 +59,11 @@ struct DownloadRecord {
   std::vector<RecordedChapter> chapters;  // one per row, in row order (beside a book: in book order)
 };
 
-// Where the written chapters lie in the book the record describes (book/book_layout.h): one entry per written
-// chapter, its bytes in a text book (0 in an EPUB).
+// Where the chapters lie in the book the record describes (book/book_layout.h): one entry per chapter the book
+// holds (InBook), its bytes in a text book (0 in an EPUB).
 BookLayout LayoutOf(const DownloadRecord& record);
-// The inverse: the book's size and hash, and each written chapter's bytes in turn, from the layout of the book
-// just written.
+// The inverse: the book's size and hash, and each held chapter's bytes in turn, from the layout of the book just
+// written.
 void ApplyLayout(DownloadRecord& record, const BookLayout& layout);
 
 // Writes the record to `file` atomically: a temporary file beside it, renamed over it once complete. False, with

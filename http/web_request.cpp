@@ -55,6 +55,9 @@ struct Exchange {
   std::chrono::milliseconds lowSpeedWindow{0};
   std::chrono::steady_clock::time_point windowStart = std::chrono::steady_clock::now();
   curl_off_t bytesAtWindowStart = 0;
+  // Silence watch: a window without a single byte ends the transfer at once, wherever the windows above lie.
+  std::chrono::steady_clock::time_point lastMove = windowStart;
+  curl_off_t bytesAtLastMove = 0;
   curl_off_t lastSeen = 0;     // libcurl's latest count of body bytes both ways
   curl_off_t moved = 0;        // body bytes both ways, over every request of a redirect chain
   curl_off_t headerBytes = 0;  // response header bytes, every response included
@@ -91,9 +94,10 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
-// Gives up a transfer that moved fewer bytes than one per second over a whole window. libcurl's own low-speed
-// limit averages over its last five seconds, so it cannot act on a short window; this one also covers a
-// stalled TLS handshake, where nothing has moved at all.
+// Gives up a transfer that has moved no byte for a whole window (a server that sent its headers and then nothing),
+// or fewer bytes than one per second over a whole window. libcurl's own low-speed limit averages over its last
+// five seconds, so it cannot act on a short window; this one also covers a stalled TLS handshake, where nothing
+// has moved at all.
 int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
   auto* exchange = static_cast<Exchange*>(user);
   // libcurl counts from zero again for each request of a redirect chain; keep one running total.
@@ -104,6 +108,12 @@ int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_o
   const curl_off_t total = exchange->moved + exchange->headerBytes;
 
   const auto now = std::chrono::steady_clock::now();
+  if (total != exchange->bytesAtLastMove) {
+    exchange->bytesAtLastMove = total;
+    exchange->lastMove = now;
+  } else if (exchange->lowSpeedWindow.count() > 0 && now - exchange->lastMove >= exchange->lowSpeedWindow) {
+    return 1;  // aborts the transfer
+  }
   const auto elapsed = now - exchange->windowStart;
   if (elapsed < exchange->lowSpeedWindow) return 0;
   if (total - exchange->bytesAtWindowStart < std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()) {

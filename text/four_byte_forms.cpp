@@ -64,7 +64,7 @@ void AppendKeptForm(std::string& out, char32_t c) {
   out.append(bytes, 4);
 }
 
-std::string DropKeptCharacters(std::string_view text) {
+std::string DropKeptCharacters(std::string_view text, std::size_t* dropped) {
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   std::string out;
@@ -80,6 +80,7 @@ std::string DropKeptCharacters(std::string_view text) {
         out.append(text, copied, i - copied);
         out += '?';
         copied = i + 4;
+        if (dropped != nullptr) ++*dropped;
       }
       i += 4;
     } else {

@@ -34,7 +34,8 @@ char32_t DecodeFourByteForm(const unsigned char* s);
 void AppendKeptForm(std::string& out, char32_t c);
 
 // The text with every kept character turned into "?": the text a GBK book holds, byte for byte what the
-// page conversion gave before characters were kept. Real GB18030 sequences stay.
-std::string DropKeptCharacters(std::string_view text);
+// page conversion gave before characters were kept. Real GB18030 sequences stay. `dropped`, when given, is
+// increased by the number of characters turned into "?".
+std::string DropKeptCharacters(std::string_view text, std::size_t* dropped = nullptr);
 
 }  // namespace lekto::text

@@ -208,8 +208,11 @@ PageCharset DecidePageCharset(std::string_view body, std::string_view contentTyp
     if (std::string name = IconvName(label); !name.empty()) return PageCharset{Kind::kOther, name, declaresUtf};
     // A name no converter knows is ignored, as a browser ignores it.
   }
-  // Nothing else named: read as declared, as before.
-  if (utfRefuted) return Utf8(true);
+  // Nothing else named, and bytes that are no UTF-8 whatever the page says: a later page reads as the first page
+  // of its chapter or table of contents was read, unless that was UTF-8 too; then, and on a first page, the
+  // bytes decide below.
+  if (utfRefuted && firstPage && firstPage->kind != Kind::kUtf8)
+    return PageCharset{firstPage->kind, firstPage->name, true};
 
   if (firstPage && !named && !(firstPage->kind == Kind::kUtf8 && evidence.PlainlyNotUtf8())) return *firstPage;
   if (evidence.CleanUtf8()) return Utf8(declaresUtf);

@@ -5,7 +5,8 @@
 //  1. a byte-order mark wins;
 //  2. bytes that are valid UTF-8 with Chinese in them are UTF-8, whatever the page or the header claims;
 //  3. then the page's first "charset=", then the charset of the HTTP Content-Type header. A UTF declaration
-//     that the bytes plainly contradict gives way to the other declaration; GBK, GB2312 and GB18030 are read
+//     that the bytes plainly contradict gives way to the other declaration, else to how the first page of the
+//     chapter or table of contents was read, else to the bytes (rule 5); GBK, GB2312 and GB18030 are read
 //     as GBK, as before; any other charset glibc's iconv knows (Big5, Shift_JIS, windows-1252, ...) is
 //     converted;
 //  4. a continuation page that names no charset reads as the chapter's first page did;

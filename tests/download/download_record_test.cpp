@@ -36,7 +36,9 @@ TEST(DownloadRecordTest, TextsSurviveTheRoundTripAndTheFileReadsAsText) {
   record.bookHash = "00ff00ff00ff00ff";
   // The second title holds bytes that are no GBK character: they must come back unchanged all the same.
   record.chapters = {{Gbk(u8"第1章 开始"), "http://127.0.0.1/book/1.html", true, 4321},
-                     {std::string("\x81\x20\xFF", 3) + Gbk(u8"章"), "http://127.0.0.1/book/2.html?a=1\tb", false}};
+                     {std::string("\x81\x20\xFF", 3) + Gbk(u8"章"), "http://127.0.0.1/book/2.html?a=1\tb", false},
+                     // In the book only as a line saying it is missing: counted in the layout, not written.
+                     {Gbk(u8"第3章"), "http://127.0.0.1/book/3.html", false, 61, Gbk(u8"下载失败：HTTP 404")}};
   ASSERT_TRUE(WriteDownloadRecord(file, record));
 
   EXPECT_EQ(ReadFileBytes(file),
@@ -51,7 +53,8 @@ TEST(DownloadRecordTest, TextsSurviveTheRoundTripAndTheFileReadsAsText) {
             "reversed\t1\n"
             "book\t5120\t00ff00ff00ff00ff\n"
             "chapter\t1\t第1章 开始\thttp://127.0.0.1/book/1.html\t4321\n"
-            "chapter\t0\t\\x81 \\xFF\\xD5\\xC2\thttp://127.0.0.1/book/2.html?a=1\\tb\t0\n");
+            "chapter\t0\t\\x81 \\xFF\\xD5\\xC2\thttp://127.0.0.1/book/2.html?a=1\\tb\t0\n"
+            "chapter\t0\t第3章\thttp://127.0.0.1/book/3.html\t61\t下载失败：HTTP 404\n");
 
   const std::optional<DownloadRecord> read = ReadDownloadRecord(file);
   ASSERT_TRUE(read);
@@ -65,10 +68,12 @@ TEST(DownloadRecordTest, TextsSurviveTheRoundTripAndTheFileReadsAsText) {
   EXPECT_TRUE(read->reversed);
   EXPECT_EQ(read->bookBytes, 5120u);
   EXPECT_EQ(read->bookHash, "00ff00ff00ff00ff");
-  ASSERT_EQ(read->chapters.size(), 2u);
+  ASSERT_EQ(read->chapters.size(), 3u);
   EXPECT_EQ(read->chapters[0].bytes, 4321u);
-  EXPECT_EQ(LayoutOf(*read).chapterBytes, std::vector<std::uint64_t>{4321});
-  for (std::size_t i = 0; i < 2; ++i) {
+  EXPECT_EQ(LayoutOf(*read).chapterBytes, (std::vector<std::uint64_t>{4321, 61}));
+  EXPECT_EQ(read->chapters[2].missing, record.chapters[2].missing);
+  EXPECT_EQ(read->chapters[1].missing, "");
+  for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(read->chapters[i].title, record.chapters[i].title) << i;
     EXPECT_EQ(read->chapters[i].link, record.chapters[i].link) << i;
     EXPECT_EQ(read->chapters[i].written, record.chapters[i].written) << i;

@@ -63,7 +63,8 @@ class TestServer {
   void ServeStatic(std::string_view urlPrefix, const std::string& folder);
   // The next `times` answers for exactly `path` (every one when -1) go wrong as `kind` says, then the path is
   // served as usual again: "status=N" (an error page full of Chinese text), "retry-after=S" (429 with that
-  // header), "trickle" (two bytes every half second), "reset" (part of the body, then a TCP reset).
+  // header), "trickle" (two bytes every half second), "silent" (the headers, then nothing until the server stops),
+  // "reset" (part of the body, then a TCP reset).
   void AddFault(std::string_view path, std::string_view kind, int times = -1);
   void ClearFaults();
   // Every later answer waits `ms` milliseconds, plus a random extra in [minMs, maxMs] when that range is set.

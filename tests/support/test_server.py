@@ -292,6 +292,14 @@ def take_fault(h, path):
         except OSError:
             pass
         h.close_connection = True
+    elif name == "silent":
+        h.send_response(200)
+        h.send_header("Content-Type", "text/html")
+        h.send_header("Content-Length", "1000")
+        h.end_headers()
+        h.wfile.flush()
+        State.stop.wait(3600)
+        h.close_connection = True
     elif name == "reset":
         h.send_response(200)
         h.send_header("Content-Type", "text/html")

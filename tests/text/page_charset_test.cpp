@@ -74,13 +74,27 @@ TEST(PageCharset, PagesReadAsABrowserReadsThem) {
   }
 }
 
-// A UTF-8 declaration over bytes that are plainly not UTF-8, with nothing else named, is read as declared, as
-// the written rule reads it; the text ends at its first NUL in every charset.
-TEST(PageCharset, Utf8DeclarationWithNothingElseNamedHolds) {
+// A UTF-8 declaration over bytes that are plainly not UTF-8, with nothing else named, never makes them UTF-8:
+// a later page reads as the first page of its chapter or table of contents was read, and where no earlier page
+// decides (a first page, or a first page that was UTF-8) the bytes do. The text ends at its first NUL in every
+// charset.
+TEST(PageCharset, Utf8DeclarationOverOtherBytesGivesWay) {
   const std::string body = "<meta charset=utf-8>" + Gbk(kSentence);
-  const PageCharset charset = DecidePageCharset(body, "");
-  EXPECT_EQ(charset.kind, Kind::kUtf8);
-  EXPECT_TRUE(charset.declaresUtf);
+  const PageCharset alone = DecidePageCharset(body, "");
+  EXPECT_EQ(alone.kind, Kind::kGbk);
+  EXPECT_TRUE(alone.declaresUtf);  // "转码" still does not apply
+  EXPECT_EQ(PageToGbk(body, alone), body);
+
+  const PageCharset gbkFirst = DecidePageCharset("<meta charset=gbk>" + Gbk(kSentence), "");
+  const PageCharset next = DecidePageCharset(body, "text/html; charset=utf-8", &gbkFirst);
+  EXPECT_EQ(PageToGbk(body, next), body);
+  const PageCharset big5First = DecidePageCharset("<div>" + kBig5Sentence + "</div>", "");
+  ASSERT_EQ(big5First.kind, Kind::kOther);
+  const std::string big5Page = "<meta charset=utf-8><p>" + kBig5Sentence + "</p>";
+  EXPECT_EQ(DecidePageCharset(big5Page, "", &big5First).name, big5First.name);
+  const PageCharset utf8First = DecidePageCharset(Utf8(u8"<meta charset=utf-8>中文"), "");
+  EXPECT_EQ(PageToGbk(body, DecidePageCharset(body, "", &utf8First)), body);
+
   EXPECT_EQ(PageToGbk(std::string("a\0b", 3), DecidePageCharset("x", "text/html; charset=big5")), "a");
   EXPECT_EQ(PageToGbk(std::string("\xFF\xFE"
                                   "a\0\0\0b\0",
