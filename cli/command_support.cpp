@@ -2,7 +2,7 @@
 
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
-#include "toc/toc_parser.h"
+#include "toc/toc_in_browser.h"
 
 #include <charconv>
 
@@ -22,8 +22,16 @@ int UsageError(const CommandContext& context, std::string_view message) {
 }
 
 std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls) {
-  std::optional<Book> book = ParseToc(controls, context.fetch);
+  PageProblem problem = PageProblem::kNone;
+  std::optional<Book> book = ParseTocWithBrowser(controls, context.fetch, context.browser, &problem);
   if (!book) context.err << "请输入章节目录地址！\n";
+  if (book && book->RowCount() == 0 && problem == PageProblem::kCheckPage) {
+    context.err << "lekto-cli: the site shows a browser check (\"checking your browser\") instead of the page; "
+                << (context.browser.use == BrowserUse::kNever ? "--browser never does not try to pass it"
+                    : context.browser.read                    ? "the browser did not pass it"
+                                                              : "this build has no browser to pass it")
+                << "\n";
+  }
   return book;
 }
 

@@ -24,12 +24,18 @@ int RunShowCommand(const CommandContext& context) {
   }
 
   const int row = *id - 1;
-  const std::string text = BuildChapterText(row, ChapterJob{*book, controls, context.fetch}, ChapterMode::kViewer);
+  PageProblem problem = PageProblem::kNone;
+  const std::string text = BuildChapterText(row, ChapterJob{*book, controls, context.fetch, &context.browser, &problem},
+                                            ChapterMode::kViewer);
   context.out << ToTerminal(text);
   if (!text.ends_with('\n')) context.out << "\n";
   // The viewer shows the title line alone when the page gave no text; that is nothing found.
   if (text.empty() || text == book->chapterTitles[row] + "\r\n") {
-    context.err << "lekto-cli: chapter " << *id << " has no text\n";
+    context.err << "lekto-cli: chapter " << *id
+                << (problem == PageProblem::kNeedsLogin
+                        ? " needs a login: its page asks to log in; give the site's cookies with --cookies FILE\n"
+                    : problem == PageProblem::kCheckPage ? " has no text: the site's browser check was not passed\n"
+                                                         : " has no text\n");
     return kExitNothingFound;
   }
   return kExitOk;

@@ -114,6 +114,9 @@ ChapterFailure FailureOf(const http::Response& response) {
     case http::TransferError::kTimedOut:
       failure.kind = ChapterFailure::Kind::kTimeout;
       break;
+    case http::TransferError::kCheckNotPassed:
+      failure.kind = ChapterFailure::Kind::kCheckNotPassed;
+      break;
     default:
       failure.kind = ChapterFailure::Kind::kNetwork;
       break;
@@ -178,6 +181,10 @@ std::string DescribeFailure(const ChapterFailure& failure) {
       return "connection failed";
     case ChapterFailure::Kind::kEmptyBody:
       return "no text";
+    case ChapterFailure::Kind::kNeedsLogin:
+      return "needs a login (give the site's cookies with --cookies FILE)";
+    case ChapterFailure::Kind::kCheckNotPassed:
+      return "browser check not passed";
     case ChapterFailure::Kind::kWriteError:
       return "write error: " + failure.detail;
     case ChapterFailure::Kind::kNone:
@@ -322,6 +329,23 @@ void DownloadManager::RunRow(Run& run, int row) {
     }
     return response;
   };
+  // A page whose text is put in by script is read in the browser once, without the retries of a fetch: the
+  // browser has already waited for the page to settle.
+  const PageBrowser browse = [this, &interrupted, &failure](const std::string& url) -> http::Response {
+    if (failure.kind != ChapterFailure::Kind::kNone) return {};
+    if (stop_) {
+      interrupted = true;
+      return {};
+    }
+    http::Response response = browser_.read(url);
+    if (!response.Ok()) {
+      failure = FailureOf(response);
+      response.body.clear();
+    }
+    return response;
+  };
+  const BrowserChoice rowBrowser{browser_.use, browser_.read ? browse : PageBrowser()};
+  PageProblem problem = PageProblem::kNone;
 
   try {
     if (!controls.RowChecked(row)) {
@@ -330,12 +354,15 @@ void DownloadManager::RunRow(Run& run, int row) {
       outcome = ChapterOutcome::kKept;
       controls.SetRowState(row, DoneState());
     } else {
-      const std::string text = BuildChapterText(row, ChapterJob{*run.book, controls, fetch}, ChapterMode::kDownload);
+      const std::string text =
+          BuildChapterText(row, ChapterJob{*run.book, controls, fetch, &rowBrowser, &problem}, ChapterMode::kDownload);
       std::error_code writeError;
       if (interrupted) {
         outcome = ChapterOutcome::kCancelled;
       } else if (failure.kind == ChapterFailure::Kind::kNone && text.empty()) {
-        failure.kind = ChapterFailure::Kind::kEmptyBody;
+        failure.kind = problem == PageProblem::kNeedsLogin  ? ChapterFailure::Kind::kNeedsLogin
+                       : problem == PageProblem::kCheckPage ? ChapterFailure::Kind::kCheckNotPassed
+                                                            : ChapterFailure::Kind::kEmptyBody;
       } else if (failure.kind == ChapterFailure::Kind::kNone &&
                  !WriteNewChapterFile(folders_.temp, row, text, writeError)) {
         failure.kind = ChapterFailure::Kind::kWriteError;
