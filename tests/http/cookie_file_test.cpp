@@ -47,8 +47,13 @@ TEST(CookieFileTest, StoreKeepsLiveCookiesAndDropsExpiredOnes) {
   ClearCookieStore();
   AddToCookieStore(
       ParseCookieFile(".example.com\tTRUE\t/\tFALSE\t0\tsession\tone\n"
-                      "example.com\tFALSE\t/\tFALSE\t1000000000\told\tgone\n"
-                      "bad\tFALSE\t/\tFALSE\t0\tname\tline\nbreak\n"));
+                      "example.com\tFALSE\t/\tFALSE\t1000000000\told\tgone\n"));
+  // A line break inside a value would read as a second cookie: such a cookie is not stored.
+  StoredCookie broken;
+  broken.domain = "example.com";
+  broken.name = "split";
+  broken.value = "one\nexample.com\tFALSE\t/\tFALSE\t0\tinjected\tyes";
+  AddToCookieStore({broken});
   const std::vector<StoredCookie> stored = CookiesInStore();
   ASSERT_EQ(stored.size(), 1u);
   const auto named = [&](const std::string& name) {
