@@ -3,6 +3,7 @@
 #include "http/curl_handles.h"
 
 #include <charconv>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -142,6 +143,10 @@ std::vector<StoredCookie> CookiesInStore() {
     }
     cookies = ParseCookieFile(text);
   });
+  // The store keeps a cookie past its expiry until it next sends from the list; it never sends it again.
+  const std::int64_t now =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  std::erase_if(cookies, [now](const StoredCookie& cookie) { return cookie.expires != 0 && cookie.expires <= now; });
   return cookies;
 }
 
