@@ -1,6 +1,7 @@
 // The download button, the progress tick and the merges, as the window runs them. The download manager does the
 // work on its own threads; its completion report comes back to the window's thread as a queued call.
 #include "app/main_window.h"
+#include "app/window_browser.h"
 
 #include "app/qt_text.h"
 #include "app/timed_message.h"
@@ -37,6 +38,7 @@ void MainWindow::StartDownload() {
   options.resume = retryBook_ != nullptr && retryBook_ == book_;
   options.format = bookFormat_;
   options.reversedList = listReversed_;
+  downloads_->SetBrowser(browser_->Choice());
   switch (downloads_->StartDownload(book_, options)) {
     case DownloadManager::StartResult::kStarted:
       break;
@@ -143,6 +145,7 @@ void MainWindow::ShowBookMenu(const QPoint& at) {
                                            : QStringLiteral("更新上次下载的书：") + FromPath(lastBookFile_.filename()));
   update->setEnabled(!lastBookFile_.empty() && !DownloadRunning() && !Busy());
   connect(update, &QAction::triggered, this, [this] { UpdateLastBook(); });
+  AddBrowserEntries(menu);
   menu.exec(at);
 }
 

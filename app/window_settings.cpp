@@ -35,6 +35,7 @@ void MainWindow::LoadSettings() {
   ToggleFilterBox();
   if (settings.contains(kGeometryKey)) restoreGeometry(settings.value(kGeometryKey).toByteArray());
   if (settings.contains(kLastBookKey)) lastBookFile_ = ToPath(settings.value(kLastBookKey).toString());
+  LoadBrowserSettings();
 }
 
 void MainWindow::SaveSettings() const {
@@ -46,6 +47,7 @@ void MainWindow::SaveSettings() const {
   settings.setValue(kPreprocessKey, check3_->isChecked());
   settings.setValue(kGeometryKey, saveGeometry());
   settings.setValue(kLastBookKey, FromPath(lastBookFile_));
+  SaveBrowserSettings();
 }
 
 }  // namespace lekto

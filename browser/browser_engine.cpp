@@ -275,13 +275,27 @@ class Engine final : public QObject {
             [this](const QNetworkCookie& cookie) { cookies_[KeyOf(cookie)] = cookie; });
     connect(store, &QWebEngineCookieStore::cookieRemoved, this,
             [this](const QNetworkCookie& cookie) { cookies_.erase(KeyOf(cookie)); });
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { ClosePages(); });
   }
 
   ~Engine() override {
-    // Pages before their profile; every reading still waiting is told it failed.
-    for (Reader* reader : all_) delete reader;
-    for (const std::shared_ptr<Job>& job : queue_) job->done.set_value(Failed(http::TransferError::kOther));
+    ClosePages();
     delete profile_;
+  }
+
+  // Pages go before their profile, and Chromium lets go of a page's contents only once the event loop has run
+  // after it; the application's end is the last moment that loop runs. Every reading still waiting is told it
+  // failed.
+  void ClosePages() {
+    for (Reader* reader : all_) delete reader;
+    all_.clear();
+    idle_.clear();
+    for (const std::shared_ptr<Job>& job : queue_) job->done.set_value(Failed(http::TransferError::kOther));
+    queue_.clear();
+    for (int round = 0; round < 3; ++round) {
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      QCoreApplication::processEvents();
+    }
   }
 
   void Enqueue(std::shared_ptr<Job> job, const EngineLimits& limits) {
@@ -365,6 +379,14 @@ void QuietMessages(QtMsgType type, const QMessageLogContext& /*context*/, const 
   }
 }
 
+void EndEngineInApplication() {
+  Global& global = TheGlobal();
+  std::lock_guard lock(global.mutex);
+  global.ended = true;
+  delete global.engine;
+  global.engine = nullptr;
+}
+
 // With Global::mutex held. False when the engine cannot be (or can no longer be) started.
 bool StartLocked(Global& global) {
   if (global.ended) return false;
@@ -374,12 +396,19 @@ bool StartLocked(Global& global) {
   if (QCoreApplication::instance() != nullptr) {
     // The window's own application: the engine lives on its thread, which never waits for a page.
     QObject* app = QCoreApplication::instance();
-    if (QThread::currentThread() == app->thread()) {
+    // A child of the application: its pages and profile are closed while the application still stands.
+    const auto create = [&global, app] {
       global.engine = new Engine;
+      global.engine->setParent(app);
+    };
+    if (QThread::currentThread() == app->thread()) {
+      create();
     } else {
-      QMetaObject::invokeMethod(
-          app, [&global] { global.engine = new Engine; }, Qt::BlockingQueuedConnection);
+      QMetaObject::invokeMethod(app, create, Qt::BlockingQueuedConnection);
     }
+    // The application's end releases the engine's profile from a routine of Qt WebEngine's own; routines run
+    // newest first, so this one closes the pages before that.
+    qAddPostRoutine(EndEngineInApplication);
     return global.engine != nullptr;
   }
   // No application: one of our own, offscreen, on a thread that runs its event loop until ShutDownEngine.
