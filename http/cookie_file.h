@@ -37,7 +37,7 @@ bool LoadCookieFile(const std::filesystem::path& path, std::string* error = null
 // keeps the cookies its answers set in.
 void AddToCookieStore(const std::vector<StoredCookie>& cookies);
 std::vector<StoredCookie> CookiesInStore();
-// Tests only: forgets every cookie of the store.
+// Forgets every cookie of the store.
 void ClearCookieStore();
 
 }  // namespace lekto::http
