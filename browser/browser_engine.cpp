@@ -1,6 +1,5 @@
-#include "browser/browser_engine.h"
-
-#include "http/cookie_file.h"
+// The browser engine module: Qt WebEngine behind the EngineApi of engine_module.h.
+#include "browser/engine_module.h"
 
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <QWebEngineUrlRequestInfo>
 #include <QWebEngineUrlRequestInterceptor>
 
 #include <atomic>
@@ -39,6 +39,11 @@ namespace lekto::browser {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+const EngineHost* host = nullptr;  // set by the entry before anything else runs
+
+void PrepareProcess();
+void ShutDown();
 
 // Put into every document before its own scripts run: counts the fetch() and XMLHttpRequest calls still waiting
 // for their answer, which the network alone cannot show (a request that started long ago may still be open).
@@ -72,11 +77,19 @@ constexpr char16_t kQuietProbe[] =
 
 constexpr auto kTick = std::chrono::milliseconds(100);
 
-// Notes when the page last asked for anything: a script, an image, a frame, an XHR.
+bool IsLoopback(const QUrl& url) {
+  const QString host = url.host();
+  return host == QStringLiteral("localhost") || host.startsWith(QStringLiteral("127.")) ||
+         host == QStringLiteral("::1");
+}
+
+// Notes when the page last asked for anything: a script, an image, a frame, an XHR. A page served from this
+// machine (a saved copy, a test's site) asks only this machine: its other addresses are the original site's.
 class RequestWatch final : public QWebEngineUrlRequestInterceptor {
  public:
-  void interceptRequest(QWebEngineUrlRequestInfo& /*info*/) override {
+  void interceptRequest(QWebEngineUrlRequestInfo& info) override {
     last_ = Clock::now().time_since_epoch().count();
+    if (IsLoopback(info.firstPartyUrl()) && !IsLoopback(info.requestUrl())) info.block(true);
   }
   Clock::time_point Last() const { return Clock::time_point(Clock::duration(last_.load())); }
   void Reset() { last_ = Clock::now().time_since_epoch().count(); }
@@ -219,7 +232,7 @@ class Reader final : public QObject {
       probing_ = false;
       http::Response response = http::Response::Answered(html.toStdString(), status_ > 0 ? status_ : 200);
       response.contentType = "text/html; charset=UTF-8";
-      if (LooksLikeCheckPage(response)) {
+      if (host->looksLikeCheckPage(response)) {
         // A check page reloads the page itself once its script is done: wait for that, up to the cap.
         if (!capped) {
           stableSince_ = Clock::now();
@@ -332,7 +345,7 @@ class Engine final : public QObject {
   // The reader's own cookies and those the plain fetches were given go with the page.
   void ShareStoreCookies() {
     QWebEngineCookieStore* store = profile_->cookieStore();
-    for (const http::StoredCookie& cookie : http::CookiesInStore()) {
+    for (const http::StoredCookie& cookie : host->cookiesInStore()) {
       const QNetworkCookie qtCookie = ToQt(cookie);
       const auto known = cookies_.find(KeyOf(qtCookie));
       if (known != cookies_.end() && known->second.value() == qtCookie.value()) continue;
@@ -345,7 +358,7 @@ class Engine final : public QObject {
     std::vector<http::StoredCookie> earned;
     earned.reserve(cookies_.size());
     for (const auto& [key, cookie] : cookies_) earned.push_back(ToStored(cookie));
-    http::AddToCookieStore(earned);
+    host->addToCookieStore(earned);
     idle_.push_back(reader);
     QTimer::singleShot(0, this, [this] { StartWaiting(); });
   }
@@ -394,7 +407,7 @@ bool StartLocked(Global& global) {
   if (global.ended) return false;
   if (global.started) return global.engine != nullptr;
   global.started = true;
-  PrepareProcessForEngine();
+  PrepareProcess();
   if (QCoreApplication::instance() != nullptr) {
     // The window's own application: the engine lives on its thread, which never waits for a page.
     QObject* app = QCoreApplication::instance();
@@ -413,7 +426,7 @@ bool StartLocked(Global& global) {
     qAddPostRoutine(EndEngineInApplication);
     return global.engine != nullptr;
   }
-  // No application: one of our own, offscreen, on a thread that runs its event loop until ShutDownEngine.
+  // No application: one of our own, offscreen, on a thread that runs its event loop until ShutDown.
   std::promise<Engine*> ready;
   std::future<Engine*> engine = ready.get_future();
   global.ownThread = true;
@@ -433,7 +446,7 @@ bool StartLocked(Global& global) {
   });
   global.engine = engine.get();
   // Chromium must be ended before the process's static objects go, whether or not main() said so.
-  std::atexit(ShutDownEngine);
+  std::atexit(ShutDown);
   return true;
 }
 
@@ -465,9 +478,7 @@ http::Response Read(const std::string& url) {
   }
 }
 
-}  // namespace
-
-void PrepareProcessForEngine() {
+void PrepareProcess() {
   // Chromium's sandbox refuses to run as root; a machine that runs Lekto as root (a container, CI) reads pages
   // without it.
   if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
@@ -477,11 +488,7 @@ void PrepareProcessForEngine() {
   if (QCoreApplication::instance() == nullptr) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
-PageBrowser EnginePageBrowser() {
-  return [](const std::string& url) { return Read(url); };
-}
-
-void ShutDownEngine() {
+void ShutDown() {
   Global& global = TheGlobal();
   std::lock_guard lock(global.mutex);
   global.ended = true;
@@ -492,10 +499,19 @@ void ShutDownEngine() {
   global.engine = nullptr;
 }
 
-void SetEngineLimitsForTests(const EngineLimits& limits) {
+void SetLimits(const EngineLimits& limits) {
   Global& global = TheGlobal();
   std::lock_guard lock(global.mutex);
   global.limits = limits;
 }
 
+}  // namespace
 }  // namespace lekto::browser
+
+extern "C" __attribute__((visibility("default"))) const lekto::browser::EngineApi* LektoBrowserEngine(
+    const lekto::browser::EngineHost* host) {
+  using namespace lekto::browser;
+  static const EngineApi api{PrepareProcess, Read, ShutDown, SetLimits};
+  lekto::browser::host = host;
+  return &api;
+}

@@ -1,0 +1,91 @@
+// The programs' side of the browser engine: the module is loaded on first need (a page that needs a browser, or
+// a window preparing for one), from beside the build's programs or from the installed library folder, and handed
+// the program's own cookie store and check-page test.
+#include "browser/browser_engine.h"
+
+#include "browser/engine_module.h"
+#include "chapter/page_browser.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace lekto::browser {
+namespace {
+
+std::vector<http::StoredCookie> CookiesInStoreOfProgram() {
+  return http::CookiesInStore();
+}
+
+void AddToStoreOfProgram(const std::vector<http::StoredCookie>& cookies) {
+  http::AddToCookieStore(cookies);
+}
+
+bool LooksLikeCheckPageToProgram(const http::Response& response) {
+  return LooksLikeCheckPage(response);
+}
+
+// Whether the module was loaded at all: ending an engine that never started must not load it.
+std::atomic<bool> moduleLoaded{false};
+
+const EngineHost kHost{CookiesInStoreOfProgram, AddToStoreOfProgram, LooksLikeCheckPageToProgram};
+
+// An installed program takes the installed module, a built one the module of its build.
+std::string ModulePath() {
+  std::error_code error;
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe", error).string();
+  const std::string installedBin = LEKTO_INSTALL_BINDIR;
+  const bool installed = !error && self.starts_with(installedBin + "/");
+  return installed ? LEKTO_ENGINE_INSTALLED : LEKTO_ENGINE_BUILT;
+}
+
+// The module's API, loaded once; null when it cannot be loaded (said once on stderr).
+const EngineApi* Api() {
+  static const EngineApi* const api = []() -> const EngineApi* {
+    const std::string path = ModulePath();
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+      std::fprintf(stderr, "lekto: the browser engine %s cannot be loaded: %s\n", path.c_str(), ::dlerror());
+      return nullptr;
+    }
+    // Never closed: Chromium's threads live as long as the process.
+    const auto entry = reinterpret_cast<EngineEntry>(::dlsym(module, kEngineEntryName));
+    moduleLoaded = true;
+    return entry != nullptr ? entry(&kHost) : nullptr;
+  }();
+  return api;
+}
+
+}  // namespace
+
+void PrepareProcessForEngine() {
+  if (const EngineApi* api = Api()) api->prepareProcess();
+}
+
+PageBrowser EnginePageBrowser() {
+  return [](const std::string& url) {
+    const EngineApi* api = Api();
+    if (api == nullptr) {
+      http::Response failed;
+      failed.error = http::TransferError::kOther;
+      return failed;
+    }
+    return api->read(url);
+  };
+}
+
+void ShutDownEngine() {
+  if (!moduleLoaded) return;
+  if (const EngineApi* api = Api()) api->shutDown();
+}
+
+void SetEngineLimitsForTests(const EngineLimits& limits) {
+  if (const EngineApi* api = Api()) api->setLimits(limits);
+}
+
+}  // namespace lekto::browser
