@@ -35,13 +35,16 @@ std::atomic<bool> moduleLoaded{false};
 
 const EngineHost kHost{CookiesInStoreOfProgram, AddToStoreOfProgram, LooksLikeCheckPageToProgram};
 
-// An installed program takes the installed module, a built one the module of its build.
+// An installed program finds the module in its prefix's library folder (bin/../lib/lekto/, whatever the prefix);
+// a program of the build tree, the module its build made.
 std::string ModulePath() {
   std::error_code error;
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe", error).string();
-  const std::string installedBin = LEKTO_INSTALL_BINDIR;
-  const bool installed = !error && self.starts_with(installedBin + "/");
-  return installed ? LEKTO_ENGINE_INSTALLED : LEKTO_ENGINE_BUILT;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const std::filesystem::path installed = self.parent_path() / ".." / LEKTO_ENGINE_INSTALLED;
+    if (std::filesystem::exists(installed, error)) return installed.lexically_normal().string();
+  }
+  return LEKTO_ENGINE_BUILT;
 }
 
 // The module's API, loaded once; null when it cannot be loaded (said once on stderr).
