@@ -17,6 +17,7 @@ int main(int argc, char* argv[]) {
 #if LEKTO_HAVE_BROWSER
   // The browser engine starts only for a page that needs it, in this application: it must be prepared first.
   lekto::browser::PrepareProcessForEngine();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 #endif
   QApplication app(argc, argv);
   // The settings the window keeps between runs live under these names in the user's config folder.

@@ -262,7 +262,7 @@ void SetLimits(const EngineLimits& limits) {
 extern "C" __attribute__((visibility("default"))) const lekto::browser::EngineApi* LektoBrowserEngine(
     const lekto::browser::EngineHost* host) {
   using namespace lekto::browser;
-  static const EngineApi api{PrepareProcess, Read, ShutDown, SetLimits};
+  static const EngineApi api{Read, ShutDown, SetLimits};
   lekto::browser::host = host;
   return &api;
 }

@@ -21,8 +21,10 @@ struct EngineLimits {
   int pages = 6;                         // browser pages reading at once
 };
 
-// A program with a Qt application of its own calls this before creating it, so that the engine can start in it
-// later (the sandbox off when running as root, OpenGL contexts shared). Reading the first page does it otherwise.
+// A program with a Qt application of its own calls this, and sets Qt::AA_ShareOpenGLContexts, before creating the
+// application, so that the engine can start in it later (the sandbox off when running as root, Chromium's log
+// quiet). It does not load the engine. A program without a Qt application needs neither: the engine's own
+// application does it.
 void PrepareProcessForEngine();
 
 // The process's engine as a PageBrowser. The first page read starts it.

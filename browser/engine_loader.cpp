@@ -9,6 +9,8 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <stdlib.h>
+
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -67,7 +69,10 @@ const EngineApi* Api() {
 }  // namespace
 
 void PrepareProcessForEngine() {
-  if (const EngineApi* api = Api()) api->prepareProcess();
+  // Chromium's sandbox refuses to run as root; a machine that runs Lekto as root (a container, CI) reads pages
+  // without it. The module is not loaded for this: a program that never meets such a page never loads it.
+  if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+  ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--log-level=3", 0);
 }
 
 PageBrowser EnginePageBrowser() {

@@ -20,7 +20,6 @@ struct EngineHost {
 };
 
 struct EngineApi {
-  void (*prepareProcess)();
   http::Response (*read)(const std::string& url);
   void (*shutDown)();
   void (*setLimits)(const EngineLimits& limits);

@@ -76,6 +76,7 @@ class WindowBrowserTest : public WindowTest {
 int main(int argc, char* argv[]) {
   // As the program does: prepared before the application, started by the first page that needs it.
   lekto::browser::PrepareProcessForEngine();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   lekto::apptest::WindowBrowserTest test;
   return QTest::qExec(&test, argc, argv);
