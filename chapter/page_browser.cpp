@@ -12,8 +12,11 @@ namespace {
 
 // A login notice is a few lines; a chapter that merely mentions logging in is longer than this.
 constexpr int kMaxNoticeUnits = 200;
+constexpr std::size_t kMaxNoticeBytes = 8 * kMaxNoticeUnits;
 // A check page names itself in its head; of a page answered 200 only this much is read.
 constexpr std::size_t kHeadBytes = 4096;
+// How far past "<title" a check page's title is looked for.
+constexpr std::size_t kTitleBytes = 64;
 
 // Fewer units than this after the written rules and their second opinion: the page gave no chapter text.
 constexpr int kMinTextUnits = 20;
@@ -23,12 +26,16 @@ char LowerAscii(char c) {
 }
 
 // Byte by byte, ASCII letters in any case, without a copy: a page's raw bytes may be UTF-8, which GBK-stepping
-// searches misread. `phrases` are lower case.
+// searches misread. `phrase` is lower case. The offset of the first match, or npos.
+std::size_t FindBytes(std::string_view text, std::string_view phrase) {
+  const auto at = std::search(text.begin(), text.end(), phrase.begin(), phrase.end(),
+                              [](char a, char b) { return LowerAscii(a) == b; });
+  return at == text.end() ? std::string_view::npos : static_cast<std::size_t>(at - text.begin());
+}
+
 bool ContainsAnyBytes(std::string_view text, std::initializer_list<std::string_view> phrases) {
   for (const std::string_view phrase : phrases) {
-    const auto at = std::search(text.begin(), text.end(), phrase.begin(), phrase.end(),
-                                [](char a, char b) { return LowerAscii(a) == b; });
-    if (at != text.end()) return true;
+    if (FindBytes(text, phrase) != std::string_view::npos) return true;
   }
   return false;
 }
@@ -57,23 +64,31 @@ bool CarriesScripts(std::string_view page) {
 bool LooksLikeCheckPage(const http::Response& response) {
   if (response.error != http::TransferError::kNone || response.status == 0) return false;
   const bool checkStatus = response.status == 403 || response.status == 429 || response.status == 503;
-  // Every plain page passes here: of an answered page only the head, where such a page names itself, is read.
+  // Every plain page passes here: of an answered page only the head, where such a page names itself, is read,
+  // and of the English shapes only its title.
   const std::string_view body =
       checkStatus ? std::string_view(response.body) : std::string_view(response.body).substr(0, kHeadBytes);
-  // The shapes the common check services show: their titles and the names in their markup.
   static const std::u8string_view kChineseCheck = u8"正在检查您的浏览器";
   static const std::string kChineseCheckGbk = text::Gbk(kChineseCheck);
-  if (ContainsAnyBytes(body, {"<title>just a moment", "checking your browser", "challenge-platform",
-                              "cf-browser-verification", "cf_chl_opt", "ddos protection by"}) ||
-      body.find(std::string_view(reinterpret_cast<const char*>(kChineseCheck.data()), kChineseCheck.size())) !=
+  if (body.find(std::string_view(reinterpret_cast<const char*>(kChineseCheck.data()), kChineseCheck.size())) !=
           std::string_view::npos ||
       body.find(kChineseCheckGbk) != std::string_view::npos) {
     return true;
   }
-  return checkStatus && CarriesScripts(body);
+  const std::size_t title = FindBytes(body, "<title");
+  if (title != std::string_view::npos &&
+      ContainsAnyBytes(body.substr(title, kTitleBytes), {"just a moment", "checking your browser"})) {
+    return true;
+  }
+  if (!checkStatus) return false;
+  // The check services' markup, and any script at all in an answer of these statuses.
+  return ContainsAnyBytes(body, {"checking your browser", "challenge-platform", "cf-browser-verification", "cf_chl_opt",
+                                 "ddos protection by", "<script"});
 }
 
 bool LooksLikeLoginNotice(std::string_view text) {
+  // Every chapter passes here: a text longer than any notice of kMaxNoticeUnits is not counted.
+  if (text.size() > kMaxNoticeBytes) return false;
   if (TextUnits(text) > kMaxNoticeUnits) return false;
   static const std::string kPhrases[] = {text::Gbk(u8"请登录"),     text::Gbk(u8"请先登录"),  text::Gbk(u8"登录后"),
                                          text::Gbk(u8"登陆后"),     text::Gbk(u8"需要登录"),  text::Gbk(u8"登录阅读"),
