@@ -1,6 +1,7 @@
 // The download button, the progress tick and the merges, as the window runs them. The download manager does the
 // work on its own threads; its completion report comes back to the window's thread as a queued call.
 #include "app/main_window.h"
+#include "app/window_browser.h"
 
 #include "app/download_progress.h"
 #include "app/qt_text.h"
@@ -87,6 +88,7 @@ void MainWindow::StartDownload() {
   options.format = bookFormat_;
   options.reversedList = listReversed_;
   progress_ = Progress{ticked, 0, 0, 0, -1, std::chrono::steady_clock::now()};
+  downloads_->SetBrowser(browser_->Choice());
   switch (downloads_->StartDownload(book_, options)) {
     case DownloadManager::StartResult::kStarted:
       break;
@@ -229,11 +231,19 @@ void MainWindow::FinishDownload(const DownloadReport& report) {
       report.kept > 0
           ? tr("（保留了上次下载的 %1 章，下载了其余 %2 章）").arg(report.kept).arg(report.written - report.kept)
           : QString();
+  // Said once per download, and kept on screen: the viewer showed these characters, the GBK book cannot.
+  const std::size_t lost = report.merged && report.merge.written ? report.merge.lostCharacters : 0;
+  const QString lostNote =
+      lost > 0 ? tr("\n书中有 %1 个字符 GBK 无法表示，已写成“?”；选“UTF-8 文本”或“EPUB 电子书”格式可保留它们。")
+                     .arg(static_cast<qulonglong>(lost))
+               : QString();
   if (failed > 0 && report.merged && report.merge.written) {
     ShowLastingMessage(
         this, tr("标题"),
         title + tr("下载完毕，%1 章下载失败（共 %2 章），再点“下载”可重试失败的章节！").arg(failed).arg(report.ticked) +
-            kept);
+            kept + lostNote);
+  } else if (report.merged && report.merge.written && lost > 0) {
+    ShowLastingMessage(this, tr("标题"), title + tr("下载完毕，合并完成！") + kept + lostNote);
   } else if (report.merged && report.merge.written) {
     ShowTimedMessage(this, tr("标题"), title + tr("下载完毕，合并完成！") + kept,
                      kept.isEmpty() ? kMessageTimeoutMs : kNoteTimeoutMs);
@@ -281,6 +291,7 @@ void MainWindow::MergeByHand() {
 void MainWindow::ShowBookMenu(const QPoint& at) {
   QMenu menu(this);
   FillBookMenu(&menu);
+  AddBrowserEntries(menu);
   menu.exec(at);
 }
 

@@ -3,10 +3,12 @@
 
 #include "app/qt_text.h"
 #include "app/timed_message.h"
+#include "app/window_browser.h"
 #include "chapter/chapter_pipeline.h"
 #include "download/folder_lock.h"
 #include "download/work_folders.h"
 #include "text/gbk_text.h"
+#include "toc/toc_in_browser.h"
 #include "toc/toc_parser.h"
 
 #include <QClipboard>
@@ -57,8 +59,9 @@ void MainWindow::ParseToc() {
 
   auto controls = std::make_shared<const FrozenControls>(controls_);
   StartJob(
-      [this, controls](const Fetcher& fetch, const FetchLog& log) -> std::function<void()> {
-        auto parsed = std::make_shared<std::optional<Book>>(lekto::ParseToc(*controls, fetch));
+      [this, controls, browser = browser_->Choice()](const Fetcher& fetch,
+                                                     const FetchLog& log) -> std::function<void()> {
+        auto parsed = std::make_shared<std::optional<Book>>(ParseTocWithBrowser(*controls, fetch, browser));
         return [this, parsed, log] { FinishParse(std::move(*parsed), log); };
       },
       [this](int fetchNumber, const std::string& /*url*/) {
@@ -122,10 +125,20 @@ void MainWindow::ShowChapter(int row, int rowBefore) {
 
   auto controls = std::make_shared<const FrozenControls>(controls_);
   StartJob(
-      [this, book, controls, row](const Fetcher& fetch, const FetchLog& log) -> std::function<void()> {
+      [this, book, controls, row, browser = browser_->Choice()](const Fetcher& fetch,
+                                                                const FetchLog& log) -> std::function<void()> {
+        PageProblem problem = PageProblem::kNone;
         auto text = std::make_shared<const std::string>(
-            BuildChapterText(row, ChapterJob{*book, *controls, fetch}, ChapterMode::kViewer));
-        return [this, book, row, text, log] { FinishChapter(*book, row, *text, log); };
+            BuildChapterText(row, ChapterJob{*book, *controls, fetch, &browser, &problem}, ChapterMode::kViewer));
+        return [this, book, row, text, log, problem] {
+          FinishChapter(*book, row, *text, log);
+          // A page that asks to log in, or a check that was not passed, is no chapter: the reader is told why.
+          if (problem == PageProblem::kNeedsLogin) {
+            label2_->setText(FromGbk(book->TitleAt(row)) + QStringLiteral("--需要登录：请选择 Cookie 文件"));
+          } else if (problem == PageProblem::kCheckPage) {
+            label2_->setText(FromGbk(book->TitleAt(row)) + QStringLiteral("--验证未通过"));
+          }
+        };
       },
       [this](int fetchNumber, const std::string& /*url*/) {
         label2_->setText(fetchNumber == 1 ? tr("章节内容加载中。。。")

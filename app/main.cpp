@@ -6,11 +6,20 @@
 #include "app/work_folder_place.h"
 #include "lekto/version.h"
 
+#if LEKTO_HAVE_BROWSER
+#include "browser/browser_engine.h"
+#endif
+
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char* argv[]) {
+#if LEKTO_HAVE_BROWSER
+  // The browser engine starts only for a page that needs it, in this application: it must be prepared first.
+  lekto::browser::PrepareProcessForEngine();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#endif
   QApplication app(argc, argv);
   // The settings the window keeps between runs live under these names in the user's config folder.
   QApplication::setOrganizationName(QStringLiteral("Lekto"));
@@ -21,6 +30,9 @@ int main(int argc, char* argv[]) {
   // Chinese on a Chinese system, English elsewhere, unless the reader chose from the menu.
   lekto::UseLanguage(lekto::ChosenLanguage());
   lekto::MainWindow window(lekto::WorkFolderBase());
+#if LEKTO_HAVE_BROWSER
+  window.SetPageBrowser(lekto::browser::EnginePageBrowser());
+#endif
   window.show();
   const int status = QApplication::exec();
   if (window.DownloadRunning() || lekto::BackgroundJob::RunningThreads() > 0) {

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/qt_text.h"
+#include "app/window_browser.h"
 #include "download/download_manager.h"
 #include "download/work_folders.h"
 #include "regex/regex_engine.h"
@@ -29,7 +30,8 @@ namespace lekto {
 MainWindow::MainWindow(std::filesystem::path baseFolder, Fetcher fetch, QWidget* parent)
     : QWidget(parent),
       baseFolder_(std::move(baseFolder)),
-      fetch_(std::move(fetch)),
+      browser_(std::make_shared<WindowBrowser>()),
+      fetch_(BrowsingFetcher(std::move(fetch), browser_)),
       book_(std::make_shared<const Book>()) {
   BuildControls();
   controls_.SetAddress(ToGbk(edit1_->text()));

@@ -7,6 +7,7 @@
 #include "app/window_controls.h"
 #include "book/book_format.h"
 #include "chapter/book.h"
+#include "chapter/page_browser.h"
 #include "download/download_manager.h"
 
 #include <QRect>
@@ -27,6 +28,7 @@ class QProgressBar;
 class QHelpEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
@@ -38,6 +40,7 @@ class DownloadManager;
 struct DownloadReport;
 struct RecordedBook;
 struct WindowUpdate;
+struct WindowBrowser;
 
 class MainWindow final : public QWidget {
   Q_OBJECT
@@ -70,6 +73,13 @@ class MainWindow final : public QWidget {
   const std::filesystem::path& LastBookFile() const { return lastBookFile_; }
   // Adds to that book the chapters published since, off the window's thread (the menu of "下载" and "合并").
   void UpdateLastBook();
+  // The browser engine pages that need one are read with (main() hands it over before the window runs); when
+  // pages are read in it (the menu of "下载" and "合并", kept between runs); the reader's cookies.txt, loaded into
+  // the store every request sends from (false, after telling the reader why, when it cannot be used).
+  void SetPageBrowser(PageBrowser browser);
+  BrowserUse CurrentBrowserUse() const;
+  void SetBrowserUse(BrowserUse use);
+  bool UseCookieFile(const std::filesystem::path& file);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -147,6 +157,10 @@ class MainWindow final : public QWidget {
   void FillBookMenu(QMenu* menu);
   // Names the filter rules that are not valid expressions under the filter-rule box.
   void CheckFilterRules();
+  // Its entries for pages that need a browser and for the cookie file (browser_menu.cpp), and their settings.
+  void AddBrowserEntries(QMenu& menu);
+  void LoadBrowserSettings();
+  void SaveBrowserSettings() const;
   void ShowBookFile(const std::filesystem::path& bookFile);
   void FinishUpdate(const RecordedBook& book, const WindowUpdate& update);
 
@@ -161,7 +175,10 @@ class MainWindow final : public QWidget {
   static constexpr int kProgressIntervalMs = 300;
 
   const std::filesystem::path baseFolder_;
+  // Read by fetch_ at every page: declared before it.
+  const std::shared_ptr<WindowBrowser> browser_;
   const Fetcher fetch_;
+  std::filesystem::path cookieFile_;
   WindowControls controls_;
   // Replaced as a whole by each parse, reversal or new title; download workers keep the copy they started with.
   std::shared_ptr<const Book> book_;

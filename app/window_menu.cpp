@@ -79,8 +79,15 @@ void MainWindow::BuildMenus() {
     languages->addAction(action);
     connect(action, &QAction::triggered, this, [this, language = language] { ChooseLanguage(language); });
   }
-  // Options that have no control of their own (cookies, the browser) follow this separator.
+  // Options that have no control of their own (cookies, the browser) follow this separator; filled as the
+  // menu opens, so that the choice shown is the one in force.
   optionsMenu_->addSeparator();
+  QMenu* browserMenu = optionsMenu_->addMenu(tr("浏览器与 Cookie"));
+  browserMenu->setObjectName(QStringLiteral("菜单浏览器"));
+  connect(browserMenu, &QMenu::aboutToShow, this, [this, browserMenu] {
+    browserMenu->clear();
+    AddBrowserEntries(*browserMenu);
+  });
 
   helpMenu_ = menuBar_->addMenu(tr("帮助(&H)"));
   helpMenu_->setObjectName(QStringLiteral("菜单帮助"));

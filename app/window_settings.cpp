@@ -51,6 +51,7 @@ void MainWindow::LoadSettings() {
       if (width > 0 && width < 2000) list_->setColumnWidth(column, width + (column == 1 ? titleColumnShare_ : 0));
     }
   }
+  LoadBrowserSettings();
 }
 
 void MainWindow::ChooseBookFormat(BookFormat format) {
@@ -76,6 +77,7 @@ void MainWindow::SaveSettings() const {
     widths << list_->columnWidth(column) - (column == 1 ? titleColumnShare_ : 0);
   }
   settings.setValue(kColumnsKey, widths);
+  SaveBrowserSettings();
 }
 
 }  // namespace lekto

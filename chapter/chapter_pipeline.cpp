@@ -20,13 +20,20 @@
 
 namespace lekto {
 
-std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
+namespace {
+
+// The text of the row's pages as `job` fetches them, cleaned and filtered, without the title line. `scripts`, when
+// given, says whether the first page carries scripts; `checkPage`, whether it was a browser check.
+std::string ReadChapterText(int row, const ChapterJob& job, bool* scripts, bool* checkPage) {
   const std::string link = job.book.LinkAt(row);
-  const std::string title = job.book.TitleAt(row);
 
   // First page: fetch, charset, decode, pre-process, and the continue-reading button turned into a next-page
   // link, so that a book holds what the viewer shows.
-  http::Response response = FetchPage(job.fetch, link);
+  http::Response response = link.empty() ? http::Response() : job.fetch(link);
+  if (checkPage != nullptr) *checkPage = LooksLikeCheckPage(response);
+  // An error page (status 400 or above) or a transfer cut short is no page: its text never becomes chapter text.
+  if (!response.Ok()) response = {};
+  if (scripts != nullptr) *scripts = CarriesScripts(response.body);
   const text::PageCharset charset = text::DecidePageCharset(response.body, response.contentType);
   // Each step takes the page and hands it on: a step with nothing to change costs no copy.
   std::string page = PreprocessPage(DecodePage(std::move(response.body), charset, job.controls), job.controls);
@@ -40,6 +47,34 @@ std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
   // stands, after the decoding, which also shows an address written as references.
   std::string text = DeleteWatermarkLines(text::DecodeCharacterReferences(CleanBody(body)));
   if (job.controls.FiltersEnabled()) text = ApplyUserFilters(text, job.controls.FilterRules());
+  return text;
+}
+
+}  // namespace
+
+std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
+  const std::string title = job.book.TitleAt(row);
+  // The page is looked at for scripts and checks only where a browser or the caller will act on it.
+  const bool mayFallBack = job.browser != nullptr && job.browser->MayFallBack();
+  bool scripts = false;
+  bool checkPage = false;
+  std::string text =
+      ReadChapterText(row, job, mayFallBack ? &scripts : nullptr, job.problem != nullptr ? &checkPage : nullptr);
+  if (mayFallBack && scripts && TextLooksMissing(text)) {
+    // The text is put in by script: the same pages as the browser leaves them, through the same steps.
+    const ChapterJob inBrowser{job.book, job.controls, job.browser->read, nullptr, nullptr};
+    std::string read = ReadChapterText(row, inBrowser, nullptr, &checkPage);
+    if (TextUnits(read) > TextUnits(text)) text = std::move(read);
+  }
+  PageProblem problem = PageProblem::kNone;
+  if (LooksLikeLoginNotice(text)) {
+    // "请登录后阅读" is no chapter: the reader's cookies open it, a saved notice would hide that it is missing.
+    problem = PageProblem::kNeedsLogin;
+    text.clear();
+  } else if (text.empty() && checkPage) {
+    problem = PageProblem::kCheckPage;
+  }
+  if (job.problem != nullptr) *job.problem = problem;
 
   if (mode == ChapterMode::kDownload && text.empty()) return text;
   if (!title.empty() && !text::Contains(text, title)) text = title + "\r\n" + text;

@@ -4,6 +4,7 @@
 // the chapter file.
 #include "chapter/book.h"
 #include "chapter/controls.h"
+#include "chapter/page_browser.h"
 
 #include <filesystem>
 #include <string>
@@ -18,6 +19,10 @@ struct ChapterJob {
   const Book& book;
   const Controls& controls;
   const Fetcher& fetch;
+  // Where a chapter page that gives no text but carries scripts is read again; none when null.
+  const BrowserChoice* browser = nullptr;
+  // When not null, receives why a page that arrived gave no text (a check not passed, a login).
+  PageProblem* problem = nullptr;
 };
 
 enum class ChapterMode {
@@ -26,7 +31,9 @@ enum class ChapterMode {
 };
 
 // The final text of row `row` (0-based): cleaned, filtered, with the title line put in front when the text
-// lacks the title. In download mode an empty text is returned as empty.
+// lacks the title. In download mode an empty text is returned as empty. Where the pages gave no text and the
+// first one carries scripts, the chapter is read again with the job's browser; a login notice in place of the
+// chapter counts as no text.
 std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode);
 
 // Chapter file of a row: `tempFolder` / (row + 1) ".txt", holding `text` and "\r\n". False when it could not

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "cli/command.h"
+#include "http/cookie_file.h"
 #include "lekto/version.h"
 
 #include <algorithm>
@@ -24,6 +25,10 @@ void PrintHelp(std::ostream& out) {
          "  --transcode        switch on 转码 (transcoding)\n"
          "  --preprocess       switch on 预处理 (page pre-processing)\n"
          "  --filter PATTERN   a filter rule; repeatable, one rule each, all of them enabled (启用)\n"
+         "options of every command:\n"
+         "  --browser WHEN     read pages in a browser (Qt WebEngine, offscreen): auto (the default) where a\n"
+         "                     page is built by script or shows a browser check, always, or never\n"
+         "  --cookies FILE     send the cookies of FILE (Netscape cookies.txt) to the sites they belong to\n"
          "  --help             show this text\n"
          "  --version          print the version\n"
          "\n"
@@ -91,7 +96,8 @@ std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, std::o
     }
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const bool takesValue = name == "--filter" || AnyCommandTakesValue(name);
+    const bool takesValue =
+        name == "--filter" || name == "--browser" || name == "--cookies" || AnyCommandTakesValue(name);
     if (!takesValue && equals != std::string::npos) {
       GeneralUsageError(err, name + " takes no value");
       return std::nullopt;
@@ -116,6 +122,19 @@ std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, std::o
       }
       if (name == "--filter") {
         parsed.options.filters.push_back(std::move(value));
+      } else if (name == "--browser") {
+        if (value == "auto") {
+          parsed.options.browser = BrowserUse::kAuto;
+        } else if (value == "always") {
+          parsed.options.browser = BrowserUse::kAlways;
+        } else if (value == "never") {
+          parsed.options.browser = BrowserUse::kNever;
+        } else {
+          GeneralUsageError(err, "--browser takes auto, always or never");
+          return std::nullopt;
+        }
+      } else if (name == "--cookies") {
+        parsed.options.cookieFile = std::move(value);
       } else {
         parsed.values[name].push_back(std::move(value));
       }
@@ -129,13 +148,8 @@ std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, std::o
   return parsed;
 }
 
-}  // namespace
-
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  return RunCli(args, out, err, DefaultFetcher());
-}
-
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Fetcher& fetch) {
+int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Fetcher& plainFetch,
+               PageBrowser builtIn) {
   std::optional<ParsedArgs> parsed = ParseArgs(args, err);
   if (!parsed) return kExitUsage;
   if (parsed->help) {
@@ -154,15 +168,36 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (!TakesValue(*command, option) && !IsFlag(*command, option))
       return GeneralUsageError(err, option + " does not apply to " + parsed->positional.front());
   }
+  const BrowserChoice browser{parsed->options.browser, std::move(builtIn)};
+  if (browser.use == BrowserUse::kAlways && !browser.read) {
+    return GeneralUsageError(err, "--browser always: this build of lekto-cli has no browser engine");
+  }
+  if (!parsed->options.cookieFile.empty()) {
+    std::string problem;
+    if (!http::LoadCookieFile(parsed->options.cookieFile, &problem)) return GeneralUsageError(err, problem);
+  }
+  const Fetcher fetch = FetchThroughBrowser(plainFetch, browser);
 
   CommandContext context{*command,
                          std::vector<std::string>(parsed->positional.begin() + 1, parsed->positional.end()),
                          std::move(parsed->options),
                          std::move(parsed->values),
                          fetch,
+                         browser,
                          out,
                          err};
   return command->run(context);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  return RunCliWith(args, out, err, DefaultFetcher(), BuiltInBrowser());
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Fetcher& fetch) {
+  // Pages served from memory are never read by a browser, which would fetch them from the network.
+  return RunCliWith(args, out, err, fetch, {});
 }
 
 }  // namespace lekto::cli

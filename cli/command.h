@@ -10,6 +10,7 @@
 
 #include "chapter/book.h"
 #include "chapter/controls.h"
+#include "chapter/page_browser.h"
 #include "http/response.h"
 
 namespace lekto::cli {
@@ -20,9 +21,11 @@ inline constexpr int kExitUsage = 2;
 
 // The options every command shares, as typed (UTF-8).
 struct CommonOptions {
-  bool transcode = false;            // "--transcode": "转码"
-  bool preprocess = false;           // "--preprocess": "预处理"
-  std::vector<std::string> filters;  // "--filter PATTERN", repeatable: one rule each, all enabled
+  bool transcode = false;                  // "--transcode": "转码"
+  bool preprocess = false;                 // "--preprocess": "预处理"
+  std::vector<std::string> filters;        // "--filter PATTERN", repeatable: one rule each, all enabled
+  BrowserUse browser = BrowserUse::kAuto;  // "--browser auto|always|never": when pages are read in a browser
+  std::string cookieFile;                  // "--cookies FILE": the reader's cookies.txt
 };
 
 struct Command;
@@ -34,7 +37,8 @@ struct CommandContext {
   // Values of the command's own options (Command::valueOptions), keyed by the option as written ("--out"),
   // in the order given; a given flag (Command::flagOptions) has one empty value.
   std::map<std::string, std::vector<std::string>, std::less<>> values;
-  const Fetcher& fetch;
+  const Fetcher& fetch;  // through the browser where the --browser choice says so
+  const BrowserChoice& browser;
   std::ostream& out;
   std::ostream& err;
 
@@ -60,14 +64,19 @@ int RunShowCommand(const CommandContext& context);
 int RunDownloadCommand(const CommandContext& context);
 int RunUpdateCommand(const CommandContext& context);
 
+// The browser engine of this build as a PageBrowser; empty where the build has none (browser_access.cpp). The
+// engine is ended by EndBuiltInBrowser, before the program returns.
+PageBrowser BuiltInBrowser();
+void EndBuiltInBrowser();
+
 // Helpers the commands share (command_support.cpp).
 
 // Tells the user what was wrong and how the command is used; returns kExitUsage.
 int UsageError(const CommandContext& context, std::string_view message);
-// Parses the table of contents at the controls' address. std::nullopt, after telling the user
-// "请输入章节目录地址！", when the address is empty or lacks "http". A book without rows comes back after the user
-// was told why: the first page could not be fetched (and what happened), or it arrived but holds no chapter
-// list.
+// Parses the table of contents at the controls' address, read in the browser where it is built by script.
+// std::nullopt, after telling the user "请输入章节目录地址！", when the address is empty or lacks "http". A book
+// without rows comes back after the user was told why: the first page could not be fetched (and what happened),
+// the site showed a browser check, or the page arrived but holds no chapter list.
 std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls);
 // What happened to a fetch that gave no page, in a few words: "HTTP 404", "connection refused or host not
 // found", "timed out", "empty page"; empty when it gave one.

@@ -3,7 +3,7 @@
 #include "download/download_manager.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
-#include "toc/toc_parser.h"
+#include "toc/toc_in_browser.h"
 
 #include <charconv>
 
@@ -24,16 +24,25 @@ int UsageError(const CommandContext& context, std::string_view message) {
 
 std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls) {
   std::vector<FetchFailure> failures;
-  std::optional<Book> book = ParseToc(controls, RecordingFailures(context.fetch, failures));
+  PageProblem problem = PageProblem::kNone;
+  std::optional<Book> book =
+      ParseTocWithBrowser(controls, RecordingFailures(context.fetch, failures), context.browser, &problem);
   if (!book) {
     context.err << "请输入章节目录地址！\n";
+  } else if (book->RowCount() == 0 && problem == PageProblem::kCheckPage) {
+    context.err << "lekto-cli: the site shows a browser check (\"checking your browser\") instead of the page; "
+                << (context.browser.use == BrowserUse::kNever ? "--browser never does not try to pass it"
+                    : context.browser.read                    ? "the browser did not pass it"
+                                                              : "this build has no browser to pass it")
+                << "\n";
   } else if (book->RowCount() == 0 && !failures.empty() && failures.front().fetch == 1) {
     context.err << "lekto-cli: the table of contents at " << ToTerminalCell(controls.Address())
                 << " could not be fetched: " << failures.front().what << "\n";
   } else if (book->RowCount() == 0) {
     context.err << "lekto-cli: the page at " << ToTerminalCell(controls.Address())
                 << " arrived but holds no chapter list (no chapter links found)\n";
-  } else if (!failures.empty()) {
+  } else if (!failures.empty() && failures.front().fetch > 1) {
+    // A first page that failed and still gave rows was read in the browser; only later pages can be missing.
     context.err << "lekto-cli: the chapter list may be incomplete: table-of-contents page " << failures.front().fetch
                 << " could not be fetched: " << failures.front().what << "\n";
   }

@@ -199,6 +199,7 @@ SessionOutcome RunDownloadSession(const CommandContext& context, Controls& contr
     return context.fetch(url);
   };
   DownloadManager manager(controls, countingFetch, folders);
+  manager.SetBrowser(context.browser);
   Progress progress(context, manager, *book, ticked, terminal, pages);
   manager.SetChapterHandler([&](int row, ChapterOutcome chapter) { progress.ChapterFinished(row, chapter); });
   manager.SetCompletionHandler([&](const DownloadReport& finished) {

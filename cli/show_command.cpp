@@ -23,19 +23,27 @@ int RunShowCommand(const CommandContext& context) {
   const int row = *id - 1;
   std::vector<FetchFailure> failures;
   const Fetcher fetch = RecordingFailures(context.fetch, failures);
-  const std::string text = BuildChapterText(row, ChapterJob{*book, controls, fetch}, ChapterMode::kViewer);
+  PageProblem problem = PageProblem::kNone;
+  const std::string text =
+      BuildChapterText(row, ChapterJob{*book, controls, fetch, &context.browser, &problem}, ChapterMode::kViewer);
   context.out << ToTerminal(text);
   if (!text.ends_with('\n')) context.out << "\n";
-  if (!failures.empty() && failures.front().fetch == 1) {
-    context.err << "lekto-cli: chapter " << *id << " could not be fetched: " << failures.front().what << "\n";
-    return kExitNothingFound;
-  }
-  // The viewer shows the title line alone when the page gave no text; that is nothing found.
+  // The viewer shows the title line alone when the page gave no text; that is nothing found. A first page that
+  // failed but still gave text was read in the browser.
   if (text.empty() || text == book->chapterTitles[row] + "\r\n") {
-    context.err << "lekto-cli: chapter " << *id << " arrived but has no text\n";
+    context.err << "lekto-cli: chapter " << *id;
+    if (problem == PageProblem::kNeedsLogin) {
+      context.err << " needs a login: its page asks to log in; give the site's cookies with --cookies FILE\n";
+    } else if (problem == PageProblem::kCheckPage) {
+      context.err << " has no text: the site's browser check was not passed\n";
+    } else if (!failures.empty() && failures.front().fetch == 1) {
+      context.err << " could not be fetched: " << failures.front().what << "\n";
+    } else {
+      context.err << " arrived but has no text\n";
+    }
     return kExitNothingFound;
   }
-  if (!failures.empty()) {
+  if (!failures.empty() && failures.front().fetch > 1) {
     context.err << "lekto-cli: chapter " << *id << " is incomplete: page " << failures.front().fetch
                 << " could not be fetched: " << failures.front().what << "\n";
   }

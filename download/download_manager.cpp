@@ -110,6 +110,9 @@ ChapterFailure FailureOf(const http::Response& response) {
     case http::TransferError::kTimedOut:
       failure.kind = ChapterFailure::Kind::kTimeout;
       break;
+    case http::TransferError::kCheckNotPassed:
+      failure.kind = ChapterFailure::Kind::kCheckNotPassed;
+      break;
     default:
       failure.kind = ChapterFailure::Kind::kNetwork;
       failure.transfer = response.error;
@@ -138,6 +141,10 @@ std::string FailureWords(const ChapterFailure& failure) {
       return text::Gbk(u8"连接失败");
     case ChapterFailure::Kind::kHttpStatus:
       return "HTTP " + std::to_string(failure.httpStatus);
+    case ChapterFailure::Kind::kNeedsLogin:
+      return text::Gbk(u8"需要登录");
+    case ChapterFailure::Kind::kCheckNotPassed:
+      return text::Gbk(u8"验证未通过");
     case ChapterFailure::Kind::kNone:
       break;
   }
@@ -254,6 +261,8 @@ std::string DescribeTransferError(http::TransferError error) {
       return "connection broken off";
     case http::TransferError::kTooLarge:
       return "page too large";
+    case http::TransferError::kCheckNotPassed:
+      return "browser check not passed";
     case http::TransferError::kOther:
       return "request failed";
   }
@@ -271,6 +280,10 @@ std::string DescribeFailure(const ChapterFailure& failure) {
                                                             : DescribeTransferError(failure.transfer);
     case ChapterFailure::Kind::kEmptyBody:
       return "no text";
+    case ChapterFailure::Kind::kNeedsLogin:
+      return "needs a login (give the site's cookies with --cookies FILE)";
+    case ChapterFailure::Kind::kCheckNotPassed:
+      return "browser check not passed";
     case ChapterFailure::Kind::kWriteError:
       return "write error: " + failure.detail;
     case ChapterFailure::Kind::kNone:
@@ -424,6 +437,23 @@ void DownloadManager::RunRow(Run& run, int row) {
     }
     return response;
   };
+  // A page whose text is put in by script is read in the browser once, without the retries of a fetch: the
+  // browser has already waited for the page to settle.
+  const PageBrowser browse = [this, &interrupted, &failure](const std::string& url) -> http::Response {
+    if (failure.kind != ChapterFailure::Kind::kNone) return {};
+    if (stop_) {
+      interrupted = true;
+      return {};
+    }
+    http::Response response = browser_.read(url);
+    if (!response.Ok()) {
+      failure = FailureOf(response);
+      response.body.clear();
+    }
+    return response;
+  };
+  const BrowserChoice rowBrowser{browser_.use, browser_.read ? browse : PageBrowser()};
+  PageProblem problem = PageProblem::kNone;
 
   try {
     if (!controls.RowChecked(row)) {
@@ -432,12 +462,15 @@ void DownloadManager::RunRow(Run& run, int row) {
       outcome = ChapterOutcome::kKept;
       controls.SetRowState(row, DoneState());
     } else {
-      const std::string text = BuildChapterText(row, ChapterJob{*run.book, controls, fetch}, ChapterMode::kDownload);
+      const std::string text =
+          BuildChapterText(row, ChapterJob{*run.book, controls, fetch, &rowBrowser, &problem}, ChapterMode::kDownload);
       std::error_code writeError;
       if (interrupted) {
         outcome = ChapterOutcome::kCancelled;
       } else if (failure.kind == ChapterFailure::Kind::kNone && text.empty()) {
-        failure.kind = ChapterFailure::Kind::kEmptyBody;
+        failure.kind = problem == PageProblem::kNeedsLogin  ? ChapterFailure::Kind::kNeedsLogin
+                       : problem == PageProblem::kCheckPage ? ChapterFailure::Kind::kCheckNotPassed
+                                                            : ChapterFailure::Kind::kEmptyBody;
       } else if (failure.kind == ChapterFailure::Kind::kNone &&
                  !WriteNewChapterFile(folders_.temp, row, text, writeError)) {
         failure.kind = ChapterFailure::Kind::kWriteError;

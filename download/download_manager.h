@@ -33,6 +33,7 @@
 
 #include "chapter/book.h"
 #include "chapter/controls.h"
+#include "chapter/page_browser.h"
 #include "download/book_assembler.h"
 #include "download/request_retry.h"
 #include "download/work_folders.h"
@@ -59,6 +60,10 @@ struct ChapterFailure {
     kNetwork,     // no connection, a reset, a body cut short
     kEmptyBody,   // every page arrived, but no text came out
     kWriteError,  // the chapter file could not be written
+    // The page asks the reader to log in: the text is behind a login.
+    kNeedsLogin,
+    // The site's "checking your browser" page was not passed.
+    kCheckNotPassed,
   };
   Kind kind = Kind::kNone;
   int httpStatus = 0;                                         // for kHttpStatus
@@ -125,6 +130,9 @@ class DownloadManager {
   DownloadManager(const DownloadManager&) = delete;
   DownloadManager& operator=(const DownloadManager&) = delete;
 
+  // Where chapter pages whose text is put in by script are read; none unless set. Set it before StartDownload.
+  void SetBrowser(BrowserChoice browser) { browser_ = std::move(browser); }
+
   // May be set at any time; a download uses the handlers that were set when it started.
   void SetChapterHandler(ChapterHandler handler);
   void SetCompletionHandler(CompletionHandler handler);
@@ -159,6 +167,7 @@ class DownloadManager {
   Controls& controls_;
   const Fetcher fetch_;
   const WorkFolders folders_;
+  BrowserChoice browser_{BrowserUse::kNever, {}};
 
   std::atomic<int> runningWorkers_{0};
   std::atomic<bool> downloadStarted_{false};
@@ -173,7 +182,8 @@ class DownloadManager {
 };
 
 // Says in a few words why a row failed, for the command line: "HTTP 404", "timed out", "connection refused or
-// host not found", "connection broken off", "no text", "write error: No space left on device".
+// host not found", "connection broken off", "no text", "needs a login", "browser check not passed",
+// "write error: No space left on device".
 std::string DescribeFailure(const ChapterFailure& failure);
 // The same words for a transfer that gave no response: "timed out", "connection refused or host not found", ...;
 // empty for kNone.

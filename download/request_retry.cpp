@@ -15,6 +15,7 @@ bool IsRetryable(const http::Response& response) {
       break;
     case http::TransferError::kBadAddress:
     case http::TransferError::kTooLarge:
+    case http::TransferError::kCheckNotPassed:  // a browser already waited for the check
       return false;
     default:
       return true;

@@ -18,6 +18,8 @@ std::string FailureReason(const Response& response) {
       return text::Gbk(u8"传输中断");
     case TransferError::kTooLarge:
       return text::Gbk(u8"页面过大");
+    case TransferError::kCheckNotPassed:
+      return text::Gbk(u8"验证未通过");
     case TransferError::kOther:
       return text::Gbk(u8"请求失败");
   }

@@ -13,6 +13,8 @@ enum class TransferError {
   kTimedOut,    // too slow: no connection in time, or below the speed floor
   kCutOff,      // the connection broke before the body was whole
   kTooLarge,    // more body or header bytes than any page has
+  // Read in a browser, the page still showed the site's "checking your browser" page.
+  kCheckNotPassed,
   kOther,
 };
 

@@ -605,5 +605,63 @@ This program is free software: you can redistribute it and/or modify it under th
         <source>重新下载全部勾选的章节</source>
         <translation>Fetch every ticked chapter again</translation>
     </message>
+    <message>
+        <source>Cookie 文件无法使用：</source>
+        <translation>The cookie file cannot be used: </translation>
+    </message>
+    <message>
+        <source>浏览器读取</source>
+        <translation>Reading in a browser</translation>
+    </message>
+    <message>
+        <source>需要时用浏览器读取页面（默认）</source>
+        <translation>Read pages in a browser when needed (default)</translation>
+    </message>
+    <message>
+        <source>总是用浏览器读取页面</source>
+        <translation>Always read pages in a browser</translation>
+    </message>
+    <message>
+        <source>不用浏览器读取页面</source>
+        <translation>Never read pages in a browser</translation>
+    </message>
+    <message>
+        <source>（本程序未带浏览器）</source>
+        <translation> (this build has no browser)</translation>
+    </message>
+    <message>
+        <source>选择 Cookie 文件（cookies.txt）…</source>
+        <translation>Choose a cookie file (cookies.txt)…</translation>
+    </message>
+    <message>
+        <source>Cookie 文件：</source>
+        <translation>Cookie file: </translation>
+    </message>
+    <message>
+        <source>选择 Cookie 文件</source>
+        <translation>Choose a cookie file</translation>
+    </message>
+    <message>
+        <source>cookies.txt (*.txt);;所有文件 (*)</source>
+        <translation>cookies.txt (*.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>不再使用 Cookie 文件</source>
+        <translation>Stop using the cookie file</translation>
+    </message>
+    <message>
+        <source>
+书中有 %1 个字符 GBK 无法表示，已写成“?”；选“UTF-8 文本”或“EPUB 电子书”格式可保留它们。</source>
+        <translation>
+%1 characters that GBK cannot hold were written as &quot;?&quot;; the &quot;UTF-8 text&quot; or &quot;EPUB&quot; format keeps them.</translation>
+    </message>
+    <message>
+        <source>（目录原为倒序，已按章节顺序列出）</source>
+        <translation> (the page lists the newest chapter first; the rows are in reading order)</translation>
+    </message>
+    <message>
+        <source>浏览器与 Cookie</source>
+        <translation>Browser and cookies</translation>
+    </message>
 </context>
 </TS>

@@ -357,9 +357,30 @@ def serve_static_or_404(h, query):
     h.send(404, "not found: " + path)
 
 
+def gated_file(h, file):
+    """A sidecar line "Unless-Cookie: name=value OTHER" serves the file OTHER of the same folder (with its own
+    sidecar) to a request whose Cookie header lacks name=value: a site's browser check, a members' page."""
+    sidecar = file + ".headers"
+    if not os.path.isfile(sidecar):
+        return file
+    sent = set()
+    for header in h.headers.get_all("Cookie") or []:
+        sent.update(item.strip() for item in header.split(";"))
+    with open(sidecar, "r", encoding="latin-1") as f:
+        for line in f.read().splitlines():
+            name, _, value = line.partition(":")
+            if name.strip().lower() != "unless-cookie":
+                continue
+            cookie, other = value.split()
+            if cookie not in sent:
+                return os.path.join(os.path.dirname(file), other)
+    return file
+
+
 def send_file(h, file):
     """The file byte for byte. A sidecar FILE.headers (lines "Name: value") replaces or adds headers;
     a "Status: N" line there sets the status."""
+    file = gated_file(h, file)
     with open(file, "rb") as f:
         body = f.read()
     content_type = mimetypes.guess_type(file)[0] or "application/octet-stream"
@@ -374,6 +395,8 @@ def send_file(h, file):
                 name, value = (s.strip() for s in line.split(":", 1))
                 if name.lower() == "status":
                     status = int(value)
+                    continue
+                if name.lower() == "unless-cookie":
                     continue
                 headers = [(n, v) for n, v in headers if n.lower() != name.lower()]
                 headers.append((name, value))
