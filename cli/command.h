@@ -63,8 +63,8 @@ int RunUpdateCommand(const CommandContext& context);
 
 // Tells the user what was wrong and how the command is used; returns kExitUsage.
 int UsageError(const CommandContext& context, std::string_view message);
-// Parses the table of contents at the controls' address. std::nullopt, after telling the user
-// "请输入章节目录地址！", when the address is empty or lacks "http".
+// Parses the table of contents at the controls' address. std::nullopt, after asking the user for a
+// table-of-contents address, when the address is empty or lacks "http".
 std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls);
 // A chapter ID as `toc` lists it: a whole number from 1 up, nothing else around it. std::nullopt otherwise.
 std::optional<int> ParseChapterId(std::string_view text);

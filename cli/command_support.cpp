@@ -23,7 +23,7 @@ int UsageError(const CommandContext& context, std::string_view message) {
 
 std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls) {
   std::optional<Book> book = ParseToc(controls, context.fetch);
-  if (!book) context.err << "请输入章节目录地址！\n";
+  if (!book) context.err << "lekto-cli: enter the address of a table-of-contents page (http:// or https://)\n";
   return book;
 }
 
