@@ -9,11 +9,19 @@
 
 namespace lekto {
 
+// What the book page says of the book besides its title and chapters; each part empty when the page does not say.
+struct BookMetadata {
+  std::string author;
+  std::string description;   // lines joined by CR LF
+  std::string coverAddress;  // the cover picture's absolute address
+};
+
 struct Book {
   std::string title;     // BookTitle
   std::string siteRoot;  // SiteRoot: scheme and host of the table-of-contents address, no trailing slash
   std::vector<std::string> chapterTitles;
   std::vector<std::string> chapterLinks;
+  BookMetadata metadata;
 
   int RowCount() const { return static_cast<int>(chapterLinks.size()); }
   // The link and title of a 0-based row; the empty text for a row outside the lists.
