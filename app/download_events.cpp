@@ -111,8 +111,11 @@ void MainWindow::MergeByHand() {
   // The typed title names this merge's book only; the list keeps the title it was parsed with.
   const std::string title = NamedBookTitle(ToGbk(dialog.textValue()), LocalTimeNow());
 
-  const MergeResult merged =
-      lekto::MergeByHand(FoldersUnder(baseFolder_), title, {bookFormat_, ToGbk(edit1_->text()), book_->chapterTitles});
+  // The book page's author and description come along; the cover is fetched by a download only.
+  const BookMetadata& metadata = book_->metadata;
+  const MergeResult merged = lekto::MergeByHand(
+      FoldersUnder(baseFolder_), title,
+      {bookFormat_, ToGbk(edit1_->text()), book_->chapterTitles, metadata.author, metadata.description, {}});
   if (merged.written) {
     ShowBookFile(merged.bookFile);
     ShowTimedMessage(this, QStringLiteral("标题"), Quoted(title) + QStringLiteral("合并完成！"));

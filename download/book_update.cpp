@@ -55,6 +55,7 @@ std::optional<RecordedBook> OpenRecordedBook(const fs::path& path, OpenProblem& 
     return std::nullopt;
   }
   book.format = *format;
+  if (book.format == BookFormat::kEpub) book.cover = ReadEpubCover(book.bookFile);
   book.texts.reserve(record->chapters.size());
   std::size_t next = 0;
   for (const RecordedChapter& chapter : record->chapters) {
@@ -87,6 +88,7 @@ DownloadOptions UpdateDownloadOptions(const RecordedBook& book, DownloadOptions 
   pacing.merge = false;
   pacing.resume = false;
   pacing.reversedList = book.record.reversed;
+  pacing.fetchCover = book.cover.empty();
   return pacing;
 }
 
@@ -104,7 +106,7 @@ std::vector<int> RowsToFetch(const RecordedBook& book, const Book& toc) {
 }
 
 UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const std::vector<bool>& fetched,
-                               const fs::path& chapterFolder) {
+                               const fs::path& chapterFolder, const std::string& cover) {
   const DownloadRecord& was = old.record;
   const std::unordered_map<std::string, std::size_t> held = HeldLinks(was);
   std::unordered_map<std::string, int> listed;  // link -> its first row in the list
@@ -129,6 +131,15 @@ UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const s
   updated.content.sourceAddress = was.address;
   updated.record = was;
   updated.record.chapters.clear();
+  const auto keepOrTake = [](std::string& kept, const std::string& page) {
+    if (kept.empty()) kept = page;
+  };
+  keepOrTake(updated.record.author, toc.metadata.author);
+  keepOrTake(updated.record.description, toc.metadata.description);
+  keepOrTake(updated.record.coverAddress, toc.metadata.coverAddress);
+  updated.content.author = updated.record.author;
+  updated.content.description = updated.record.description;
+  updated.content.cover = old.cover.empty() ? cover : old.cover;
   const auto keepOld = [&](std::size_t i) {
     updated.content.chapters.push_back({was.chapters[i].title, old.texts[i]});
     updated.record.chapters.push_back({was.chapters[i].title, was.chapters[i].link, true});
@@ -171,7 +182,7 @@ UpdateResult ApplyUpdate(const RecordedBook& old, const UpdatePlan& plan, const 
     any = any || fetched[index];
   }
   if (!any) return result;
-  UpdatedBook updated = ComposeUpdatedBook(old, *plan.toc, fetched, UpdateFolders(old).temp);
+  UpdatedBook updated = ComposeUpdatedBook(old, *plan.toc, fetched, UpdateFolders(old).temp, report.cover);
   result.write = WriteUpdatedBook(old, updated);
   result.added = updated.added;
   result.vanished = updated.vanished;

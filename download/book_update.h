@@ -28,6 +28,7 @@ struct RecordedBook {
   DownloadRecord record;
   BookFormat format = BookFormat::kGbk;
   std::vector<std::string> texts;  // per recorded chapter: its text read back from the book; empty when not written
+  std::string cover;               // an EPUB's cover picture, read back from the book; empty when it has none
 };
 
 enum class OpenProblem {
@@ -72,7 +73,8 @@ std::optional<UpdatePlan> PlanUpdate(const RecordedBook& book, const Fetcher& fe
 // The rows of `toc` whose links no chapter of the book holds (`toc` in the book's order).
 std::vector<int> RowsToFetch(const RecordedBook& book, const Book& toc);
 
-// How the download of an update runs: `pacing` (workers, delay) in the book's format, without a merge.
+// How the download of an update runs: `pacing` (workers, delay) in the book's format, without a merge. The
+// cover is fetched only for an EPUB that has none yet.
 DownloadOptions UpdateDownloadOptions(const RecordedBook& book, DownloadOptions pacing = {});
 
 // The folders of an update: the book's own folder and the chapter folder a download into it would use.
@@ -86,9 +88,11 @@ struct UpdatedBook {
 };
 
 // The book once the rows of RowsToFetch were downloaded: `fetched[row]` is true when the row's chapter file is in
-// `chapterFolder`. A row neither held nor fetched stays out of the book and is recorded as not written.
+// `chapterFolder`. A row neither held nor fetched stays out of the book and is recorded as not written. The
+// author, description and cover the record and the book hold are kept; what they lack is taken from the book page
+// as `toc` read it (and the cover from `cover`, when the download fetched one).
 UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const std::vector<bool>& fetched,
-                               const std::filesystem::path& chapterFolder);
+                               const std::filesystem::path& chapterFolder, const std::string& cover = {});
 
 struct UpdateWrite {
   bool bookWritten = false;    // false: the old book and its record stay as they were

@@ -1,6 +1,7 @@
 #include "download/download_manager.h"
 
 #include "book/atomic_file.h"
+#include "book/cover_image.h"
 #include "chapter/chapter_pipeline.h"
 #include "download/controls_snapshot.h"
 #include "download/download_record.h"
@@ -132,6 +133,9 @@ DownloadRecord MakeRecord(const Book& book, const Controls& controls, const std:
   record.preprocess = controls.Preprocess();
   record.filtersEnabled = controls.FiltersEnabled();
   record.filterRules = controls.FilterRules();
+  record.author = book.metadata.author;
+  record.description = book.metadata.description;
+  record.coverAddress = book.metadata.coverAddress;
   record.chapters.reserve(static_cast<std::size_t>(book.RowCount()));
   for (int row = 0; row < book.RowCount(); ++row) {
     record.chapters.push_back({book.TitleAt(row), book.LinkAt(row), written[static_cast<std::size_t>(row)]});
@@ -391,6 +395,20 @@ http::Response DownloadManager::FetchWithRetries(Run& run, const std::string& ur
   }
 }
 
+std::string DownloadManager::FetchCover(Run& run) {
+  const std::string& address = run.book->metadata.coverAddress;
+  if (run.options.format != BookFormat::kEpub || !run.options.fetchCover || address.empty()) return {};
+  bool stopped = false;
+  http::Response response;
+  try {
+    response = FetchWithRetries(run, address, stopped);
+  } catch (...) {
+    return {};
+  }
+  if (stopped || !response.Ok() || !CoverImageType(response.body)) return {};
+  return std::move(response.body);
+}
+
 void DownloadManager::Finish(Run& run) {
   DownloadReport& report = run.report;
   const int rows = run.book->RowCount();
@@ -405,6 +423,7 @@ void DownloadManager::Finish(Run& run) {
     if (outcome == ChapterOutcome::kWritten || outcome == ChapterOutcome::kKept) ++report.written;
     if (outcome == ChapterOutcome::kKept) ++report.kept;
   }
+  if (!report.cancelled && report.written > 0) report.cover = FetchCover(run);
   // A download that wrote nothing does not replace an existing book with a title line alone.
   if (!report.cancelled && report.written > 0 && run.options.merge) {
     downloadStarted_ = false;
@@ -417,8 +436,10 @@ void DownloadManager::Finish(Run& run) {
       if (!inBook[static_cast<std::size_t>(row)]) fs::remove(ChapterFilePath(folders_.temp, row), error);
     }
     try {
+      const BookMetadata& metadata = run.book->metadata;
       report.merge = MergeAfterDownload(folders_, run.book->title, rows,
-                                        {run.options.format, run.controls->Address(), run.book->chapterTitles});
+                                        {run.options.format, run.controls->Address(), run.book->chapterTitles,
+                                         metadata.author, metadata.description, report.cover});
       report.merged = true;
       if (report.merge.written) {
         DownloadRecord record = MakeRecord(*run.book, *run.controls, inBook, run.options);
