@@ -46,8 +46,10 @@ Tag ReadTag(std::string_view page, std::size_t& at) {
     tag.name = "/";
     ++at;
   }
-  while (at < n && !IsSpace(page[at]) && page[at] != '>' && page[at] != '/')
-    tag.name += text::ToLowerAscii(page.substr(at++, 1));
+  while (at < n && !IsSpace(page[at]) && page[at] != '>' && page[at] != '/') {
+    const char c = page[at++];
+    tag.name += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
   while (at < n) {
     while (at < n && (IsSpace(page[at]) || page[at] == '/')) ++at;
     if (at >= n) break;
