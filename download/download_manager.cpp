@@ -423,7 +423,10 @@ void DownloadManager::Finish(Run& run) {
     if (outcome == ChapterOutcome::kWritten || outcome == ChapterOutcome::kKept) ++report.written;
     if (outcome == ChapterOutcome::kKept) ++report.kept;
   }
-  if (!report.cancelled && report.written > 0) report.cover = FetchCover(run);
+  if (!report.cancelled && report.written > 0) {
+    report.cover = FetchCover(run);
+    report.cancelled = stop_;  // stopped while the cover came: stopped like any other download, no book
+  }
   // A download that wrote nothing does not replace an existing book with a title line alone.
   if (!report.cancelled && report.written > 0 && run.options.merge) {
     downloadStarted_ = false;

@@ -2,9 +2,13 @@
 // against the fixture shelf (tests/fixtures/README.md), whose page names an author, a description and a real PNG
 // cover, and whose plain sibling names its author in text only and points og:image at an HTML page.
 #include "../book/epub_reader.h"
+#include "chapter/chapter_pipeline.h"
 #include "cli/cli.h"
+#include "download/download_manager.h"
 #include "fixture_book.h"
+#include "support/fake_controls.h"
 #include "support/test_server.h"
+#include "toc/toc_parser.h"
 
 #include <gtest/gtest.h>
 
@@ -181,6 +185,39 @@ TEST_F(BookMetadataTest, UpdateKeepsWhatTheBookHad) {
   const std::string before = ReadFileBytes(utf8);
   Run({"update", utf8.string()});
   EXPECT_EQ(ReadFileBytes(utf8), before);
+}
+
+// A stop while the cover is on its way stops the download as a stop during the chapters does: no book, and the
+// chapter files and their record stay for a resume.
+TEST_F(BookMetadataTest, StopWhileTheCoverComesWritesNoBook) {
+  testsupport::FakeControls controls(server_.HttpUrl("/shelf/index.html"));
+  std::optional<Book> parsed = ParseToc(controls, DefaultFetcher());
+  ASSERT_TRUE(parsed);
+  ASSERT_EQ(parsed->metadata.coverAddress, server_.HttpUrl("/shelf/cover.png"));
+  const auto book = std::make_shared<const Book>(std::move(*parsed));
+  const WorkFolders folders = FoldersAt(scratch_.Path() / "stopped");
+  ASSERT_TRUE(CreateWorkFolder(folders));
+  DownloadManager* running = nullptr;
+  const Fetcher base = DefaultFetcher();
+  DownloadManager manager(
+      controls,
+      [&](const std::string& url) {
+        if (url == book->metadata.coverAddress) running->Cancel();  // the reader stops just as the picture arrives
+        return base(url);
+      },
+      folders);
+  running = &manager;
+  DownloadReport report;
+  manager.SetCompletionHandler([&](const DownloadReport& finished) { report = finished; });
+  DownloadOptions options;
+  options.format = BookFormat::kEpub;
+  ASSERT_EQ(manager.StartDownload(book, options), DownloadManager::StartResult::kStarted);
+  manager.Wait();
+  EXPECT_TRUE(report.cancelled);
+  EXPECT_FALSE(report.merged);
+  EXPECT_EQ(report.written, 3);
+  EXPECT_FALSE(fs::exists(folders.work / "枕边书.epub"));
+  EXPECT_TRUE(fs::exists(ChapterFilePath(folders.temp, 2)));  // the last row's file
 }
 
 }  // namespace
