@@ -77,8 +77,8 @@ class BookMetadataTest : public ::testing::Test {
   }
 
   // Downloads `book` ("shelf" or "shelf-plain") in `format` into a folder of its own; the book file.
-  fs::path Download(const std::string& book, const std::string& format) {
-    const fs::path dir = scratch_.Path() / (book + "-" + format);
+  fs::path Download(const std::string& book, const std::string& format, const std::string& folder = "") {
+    const fs::path dir = scratch_.Path() / (folder.empty() ? book + "-" + format : folder);
     std::string out;
     Run({"download", server_.HttpUrl("/" + book + "/index.html"), "--dir", dir.string(), "--format", format}, &out);
     return out.substr(0, out.find('\n'));
@@ -155,10 +155,18 @@ TEST_F(BookMetadataTest, EveryFormatCarriesWhatTheBookPageSays) {
 
 // The site later renames the author and drops the description and the picture: the updated books keep what they
 // had, the EPUB its cover without fetching it again, and the UTF-8 book is read back and written again chapter by
-// chapter across its blank lines, so a second update finds it unchanged.
+// chapter across its blank lines, so a second update finds it unchanged. A book whose record names no author
+// (one written before records kept it) takes the one the page names now.
 TEST_F(BookMetadataTest, UpdateKeepsWhatTheBookHad) {
   const fs::path epub = Download("shelf", "epub");
   const fs::path utf8 = Download("shelf", "utf8");
+  const fs::path unnamed = Download("shelf", "utf8", "unnamed");
+  const fs::path unnamedRecord = unnamed.string() + ".lekto";
+  std::string record = ReadFileBytes(unnamedRecord);
+  const std::size_t authorLine = record.find("\nauthor\t");
+  ASSERT_NE(authorLine, std::string::npos);
+  record.erase(authorLine, record.find('\n', authorLine + 1) - authorLine);
+  testsupport::WriteFileBytes(unnamedRecord, record);
   Publish("shelf-later");
   server_.ClearRequests();
 
@@ -182,6 +190,10 @@ TEST_F(BookMetadataTest, UpdateKeepsWhatTheBookHad) {
   ExpectEpubcheckPasses(epub);
 
   EXPECT_TRUE(SameBytes(ReadFileBytes(utf8), ExpectedUtf8Book("shelf-later", 5)));
+  Run({"update", unnamed.string()});
+  std::string renamed = ExpectedUtf8Book("shelf-later", 5);
+  renamed.replace(renamed.find("林间&月"), std::string("林间&月").size(), "改过的名字");
+  EXPECT_TRUE(SameBytes(ReadFileBytes(unnamed), renamed));
   const std::string before = ReadFileBytes(utf8);
   Run({"update", utf8.string()});
   EXPECT_EQ(ReadFileBytes(utf8), before);
