@@ -1,6 +1,8 @@
 #pragma once
 // The chapter body where the written rule plainly fails: the page is read as a browser reads it and its best
 // text block is taken instead. The written pick stays wherever it holds the body and nothing but the body.
+#include "html/page_reading.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,8 +31,21 @@ bool BodyPickFailed(int pickHan, int pageHan, const std::function<int()>& bestUn
 // when residue is found: the residue check reads the pick alone, and the page is parsed only after it.
 bool BodyPickLeftResidue(std::string_view pick, int pickHan, const std::function<std::string_view()>& bestBlockText);
 
-// The written pick of the page (PickBodyCandidate), or, when BodyPickFailed or BodyPickLeftResidue, the best
-// text block's lines joined by CR LF. Either goes through the same cleanup chain afterwards.
+// True when the written pick is readers' discussion, not the chapter: a comment list's block (items with a
+// name, a date and "回复"/"Reply") holds the middle of the pick, and the page's best block is other text long
+// enough to be a chapter. Comments lose to the chapter however much longer they are.
+bool BodyPickIsDiscussion(std::string_view pick, const html::PageReading& reading);
+
+// The body lines of a text block with the page's own markup between them, as a pick of them would hold them,
+// so that the cleanup lays them out as it lays out the written pick of a page of the same site (indents, line
+// breaks, blank lines). Where text the reading left out stands between two lines, a line break stands instead.
+// `blockText` (the block's lines joined by CR LF) when the block's lines cannot be followed back to the page, or
+// when the markup would show characters the block does not hold.
+std::string LayOutLikeAPick(const html::BlockSource& source, std::string_view blockText);
+
+// The written pick of the page (PickBodyCandidate), or, when BodyPickFailed, BodyPickLeftResidue or
+// BodyPickIsDiscussion, the best text block laid out like a pick. Either goes through the same cleanup chain
+// afterwards.
 std::string PickChapterBody(std::string_view page);
 
 }  // namespace lekto

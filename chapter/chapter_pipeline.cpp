@@ -33,13 +33,15 @@ std::string BuildChapterText(int row, const ChapterJob& job, ChapterMode mode) {
 
   const std::string body = IsSpecialSite(link) ? ExtractSpecialSite(row, std::move(page), job)
                                                : CollectChapterBody(row, std::move(page), charset, job);
-  // The references the written cleanup leaves would reach the reader as markup.
-  std::string text = text::DecodeCharacterReferences(CleanBody(body));
+  // The references the cleanup leaves would reach the reader as markup. A watermark line is deleted where it
+  // stands, after the decoding, which also shows an address written as references.
+  std::string text = DeleteWatermarkLines(text::DecodeCharacterReferences(CleanBody(body)));
   if (job.controls.FiltersEnabled()) text = ApplyUserFilters(text, job.controls.FilterRules());
 
   if (mode == ChapterMode::kDownload && text.empty()) return text;
   if (!title.empty() && !text::Contains(text, title)) text = title + "\r\n" + text;
-  return text;
+  // Pages that print their headings twice over before the prose (title, volume, title) give each once.
+  return DropRepeatedHeadingLines(std::move(text), title);
 }
 
 std::filesystem::path ChapterFilePath(const std::filesystem::path& tempFolder, int row) {

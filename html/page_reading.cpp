@@ -1,5 +1,6 @@
 #include "html/page_reading.h"
 
+#include "html/comment_lists.h"
 #include "text/text_codec.h"
 
 #include <gumbo.h>
@@ -8,6 +9,10 @@
 #include <cctype>
 #include <iterator>
 #include <memory>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace lekto::html {
 namespace {
@@ -87,6 +92,10 @@ struct Line {
   int linkHan = 0, linkWords = 0;
   int chars = 0, linkChars = 0;  // visible characters other than white space
   bool pendingSpace = false;
+  // The first and last text of the line in the parsed page; npos while the line holds no visible text. A line
+  // of preformatted text breaks inside a text node and has no span of its own.
+  std::size_t sourceStart = std::string::npos, sourceEnd = 0;
+  bool preformatted = false;
   // The run of visible characters since the last white space: a word when it is mostly letters, so that a blob
   // of percent-encoded bytes or a number is no word.
   int tokenChars = 0, tokenLetters = 0;
@@ -128,6 +137,7 @@ struct Line {
 struct BlockLines {
   std::vector<Line> lines;
   Line current;
+  bool discussion = false;  // the container is, or lies in, one item of a comment list
 
   void Break() {
     current.EndToken();
@@ -292,11 +302,23 @@ std::string LeadText(const GumboNode* link, const std::string& whole) {
   return whole;
 }
 
+// An element hidden by its own style ("display: none"): a browser never shows it, and sites hide tokens so.
+bool HiddenByStyle(const GumboNode* node) {
+  const char* style = Attribute(node, "style");
+  if (style == nullptr) return false;
+  std::string compact;
+  for (const char* c = style; *c != '\0' && compact.size() < 200; ++c) {
+    if (*c != ' ' && *c != '\t') compact += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+  }
+  return compact.find("display:none") != std::string::npos;
+}
+
 class Reader {
  public:
-  explicit Reader(PageReading& reading) : reading_(reading) {}
+  Reader(PageReading& reading, const char* source) : reading_(reading), source_(source) {}
 
   void Read(const GumboNode* root) {
+    discussion_ = CommentItems(root);
     blocks_.emplace_back();  // text outside any container (before the body a browser would create)
     Walk(root, Context(), 0);
     for (BlockLines& block : blocks_) block.Break();
@@ -313,6 +335,8 @@ class Reader {
     // A heading names the chapter or the site, which the chapter text gets from its row: no body line. Its links
     // are still links.
     bool inHeading = false;
+    bool inDiscussion = false;
+    bool hiddenByStyle = false;
   };
 
   void Walk(const GumboNode* node, Context context, int depth) {
@@ -321,7 +345,7 @@ class Reader {
       case GUMBO_NODE_TEXT:
       case GUMBO_NODE_WHITESPACE:
       case GUMBO_NODE_CDATA:
-        if (!context.inHeading) AppendText(node->v.text.text, context);
+        if (!context.inHeading && !context.hiddenByStyle) AppendText(node->v.text, context);
         return;
       case GUMBO_NODE_DOCUMENT:
       case GUMBO_NODE_ELEMENT:
@@ -337,14 +361,20 @@ class Reader {
       const GumboTag tag = node->v.element.tag;
       Note(node, tag);
       if (IsHidden(tag)) return;
+      // A box its style hides shows no text; its links are still the page's links (tabs a script reveals).
+      if (HiddenByStyle(node)) context.hiddenByStyle = true;
+      // A comment is a block of its own, whatever element holds it (a list item, a paragraph).
+      const bool comment = discussion_.count(node) > 0;
+      if (comment) context.inDiscussion = true;
       children = &node->v.element.children;
       if (tag == GUMBO_TAG_A && Attribute(node, "href")) context.inLink = true;
       if (tag == GUMBO_TAG_PRE) context.preformatted = true;
       if (IsHeading(tag)) context.inHeading = true;
-      if (IsContainer(tag)) {
+      if (IsContainer(tag) || comment) {
         blocks_[context.block].Break();
         context.block = blocks_.size();
         blocks_.emplace_back();
+        blocks_.back().discussion = context.inDiscussion;
       } else if (BreaksLine(tag)) {
         blocks_[context.block].Break();
       }
@@ -355,15 +385,23 @@ class Reader {
     if (node->type == GUMBO_NODE_ELEMENT && BreaksLine(node->v.element.tag)) blocks_[context.block].Break();
   }
 
-  void AppendText(std::string_view text, const Context& context) {
+  void AppendText(const GumboText& node, const Context& context) {
+    const std::string_view text = node.text;
     BlockLines& block = blocks_[context.block];
     if (!context.preformatted) {
-      block.current.Append(text, context.inLink);
+      Line& line = block.current;
+      line.Append(text, context.inLink);
+      if (!line.text.empty() && node.original_text.data != nullptr) {
+        const auto start = static_cast<std::size_t>(node.original_text.data - source_);
+        if (line.sourceStart == std::string::npos) line.sourceStart = start;
+        line.sourceEnd = start + node.original_text.length;
+      }
       return;
     }
     for (std::size_t start = 0; start <= text.size();) {
       const std::size_t end = std::min(text.find('\n', start), text.size());
       block.current.Append(text.substr(start, end - start), context.inLink);
+      block.current.preformatted = true;
       if (end == text.size()) break;
       block.Break();
       start = end + 1;
@@ -394,7 +432,9 @@ class Reader {
   }
 
   PageReading& reading_;
+  const char* source_;
   std::vector<BlockLines> blocks_;
+  std::unordered_set<const GumboNode*> discussion_;
 };
 
 bool ContainsNoCase(std::string_view text, std::string_view lowerWord) {
@@ -458,6 +498,28 @@ bool IsHeadingLine(const Line& line, int units, bool atHead) {
   return atHead || HasChapterMarker(line.text);
 }
 
+bool IsAsciiSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// The span of a line without the white space around it, and without the tags at its end that the parser left
+// out of the text (a stray end tag between two pieces of text joins them into one text node).
+std::pair<std::size_t, std::size_t> TrimSpan(std::string_view page, std::size_t start, std::size_t end) {
+  while (start < end && IsAsciiSpace(page[start])) ++start;
+  while (end > start) {
+    if (IsAsciiSpace(page[end - 1])) {
+      --end;
+    } else if (page[end - 1] == '>') {
+      const std::size_t lt = page.rfind('<', end - 1);
+      if (lt == std::string_view::npos || lt < start || page.find('>', lt) != end - 1) break;
+      end = lt;
+    } else {
+      break;
+    }
+  }
+  return {start, end};
+}
+
 // How deep the page may nest its elements, from its bytes alone: start tags less end tags, leaving out the
 // elements a parser never keeps open (void elements, and those the next of their kind closes). An estimate that
 // errs high: a start tag inside a script counts too.
@@ -488,13 +550,14 @@ PageReading ReadPage(std::string_view gbkPage) {
   // The parser checks the open elements at every tag, so its work grows with the square of the nesting: a page
   // nested thousands deep (no real page is) would hold a worker for minutes. It gets no second reading.
   if (NestingEstimate(gbkPage) > kMaxParseNesting) return reading;
-  const std::string utf8 = text::AnsiToUtf8(gbkPage);
+  reading.utf8 = text::AnsiToUtf8(gbkPage);
+  const std::string& utf8 = reading.utf8;
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;  // the parse errors are never read
   const GumboTree tree(gumbo_parse_with_options(&options, utf8.data(), utf8.size()));
   if (!tree) return reading;
 
-  Reader reader(reading);
+  Reader reader(reading, utf8.data());
   reader.Read(tree->document);
   std::vector<BlockLines>& blocks = reader.Blocks();
 
@@ -511,6 +574,7 @@ PageReading ReadPage(std::string_view gbkPage) {
     TextBlock result;
     int allUnits = 0;
     std::string body;
+    bool followable = true;
     for (const Line& line : block.lines) {
       const int units = reading.chinese ? line.han : line.words;
       const int linkUnits = reading.chinese ? line.linkHan : line.linkWords;
@@ -524,7 +588,14 @@ PageReading ReadPage(std::string_view gbkPage) {
       result.paragraphs += units > 0;
       if (!body.empty()) body += "\r\n";
       body += line.text;
+      // Lines stand in the page in the order they are read, unless the parser moved text (out of a table).
+      followable = followable && !line.preformatted && line.sourceStart != std::string::npos &&
+                   line.sourceStart < line.sourceEnd && line.sourceEnd <= utf8.size() &&
+                   (result.lineSpans.empty() || result.lineSpans.back().second <= line.sourceStart);
+      if (followable) result.lineSpans.push_back(TrimSpan(utf8, line.sourceStart, line.sourceEnd));
     }
+    if (!followable) result.lineSpans.clear();
+    result.discussion = block.discussion;
     if (result.units == 0) continue;
     const double linkShare = allUnits > 0 ? static_cast<double>(result.linkUnits) / allUnits : 0.0;
     result.score = (result.units + result.punctuation + result.paragraphs) * std::max(0.0, 1.0 - linkShare);
@@ -537,9 +608,25 @@ PageReading ReadPage(std::string_view gbkPage) {
 const TextBlock* BestBlock(const PageReading& reading) {
   const TextBlock* best = nullptr;
   for (const TextBlock& block : reading.blocks) {
-    if (!best || block.score > best->score) best = &block;
+    // Discussion loses to any other text, however long it is.
+    const bool better = !best || (best->discussion && !block.discussion) ||
+                        (best->discussion == block.discussion && block.score > best->score);
+    if (better) best = &block;
   }
   return best;
+}
+
+BlockSource SourceOf(const PageReading& reading, const TextBlock& block) {
+  BlockSource source;
+  const std::string_view page = reading.utf8;
+  for (std::size_t i = 0; i < block.lineSpans.size(); ++i) {
+    const auto [start, end] = block.lineSpans[i];
+    if (i > 0)
+      source.gaps.push_back(
+          text::Utf8ToText(page.substr(block.lineSpans[i - 1].second, start - block.lineSpans[i - 1].second)));
+    source.lines.push_back(text::Utf8ToText(page.substr(start, end - start)));
+  }
+  return source;
 }
 
 }  // namespace lekto::html

@@ -28,8 +28,9 @@ void PrintTo(const CleanCase& c, std::ostream* os) {
 
 class CleanBodyTest : public testing::TestWithParam<CleanCase> {};
 
+// The chain and its tag pattern alone; CleanBody then removes the markup they leave (see below).
 TEST_P(CleanBodyTest, Cleans) {
-  EXPECT_EQ(CleanBody(GetParam().body), GetParam().text);
+  EXPECT_EQ(CleanBodyKeepingMarkup(GetParam().body), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -41,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         CleanCase{"DoubleSlashBreak", "a<br/><br/>b", "a\r\nb"}, CleanCase{"SpacedBreakVanishes", "a<br />b", "ab"},
         CleanCase{"SlashBreakVanishes", "a<br/>b", "ab"}, CleanCase{"NbspVanishes", "a&nbsp;&nbsp;b", "ab"},
         CleanCase{"EscapedGreaterThanVanishes", "ap&amp;gt;b", "ab"}, CleanCase{"ParagraphOpen", "a<p>b", "a\r\nb"},
-        CleanCase{"ParagraphClose", "a</p>b", "a\r\nb"}, CleanCase{"LessThanVanishes", "a&lt;b", "ab"},
+        CleanCase{"ParagraphClose", "a</p>b", "a\r\nb"}, CleanCase{"LessThanStaysForTheDecoding", "a&lt;b", "a&lt;b"},
+        CleanCase{"EscapedBreakTagVanishes", "a&lt;/br&gt;b", "ab"},
         CleanCase{"EscapedBreakVanishes", "a/br&gt;b", "ab"},
         // A lone break is no line break: the tag removal deletes it.
         CleanCase{"LoneBreakGoesWithTags", "a<br>b", "ab"}, CleanCase{"TripleBreak", "a<br><br><br>b", "a\r\nb"},
@@ -75,6 +77,66 @@ INSTANTIATE_TEST_SUITE_P(Tags, CleanBodyTest,
                                          CleanCase{"AmpersandAndHashStay", "<a href=#top>x</a><a href=a&b>y",
                                                    "<a href=#top>x<a href=a&b>y"}),
                          testing::PrintToStringParamName());
+
+// What the chain leaves of the page's markup goes, a "<" of the prose stays, and everything else is the chain's
+// result byte for byte: the text a reader gets holds the page's characters, never its markup.
+TEST(CleanBody, RemovesWhatABrowserReadsAsMarkup) {
+  const std::string han = Gbk(u8"山路上的雨");
+  // A link inside a sentence whose address the tag pattern cannot take, and a tag with Chinese in it.
+  EXPECT_EQ(CleanBody("a<a href=\"/gbk/3.html?from=top\">" + han + "</a>b"), "a" + han + "b");
+  EXPECT_EQ(CleanBody("<img alt=" + han + ">x<a href=a&b>y</A>"), "xy");
+  // A quoted value may hold ">" and "<".
+  EXPECT_EQ(CleanBody("a<span title=\"" + han + " > 0 <i>\">b</span>c"), "abc");
+  // Comments, declarations, and scripts and styles with their content, wherever they stand.
+  EXPECT_EQ(CleanBody("a<!-- " + han + " -->b<!DOCTYPE html><?xml x?>c"), "abc");
+  EXPECT_EQ(CleanBody("<script>var s = '" + han + "</p>';</script>\r\n" + han + "<STYLE>p{}</STYLE>"), han);
+  EXPECT_EQ(CleanBody("a<script src=\"/ad.js\"/>b"), "ab");
+  // A "<" that opens no tag is prose, and so is markup that never closes.
+  for (const std::string& prose : std::vector<std::string>{"1 < 2", "a <3 b", "<" + han + ">", "x&lt;y", "a<!-- open",
+                                                           "a</ b", "<a href=\"x", "i<j"}) {
+    EXPECT_EQ(CleanBody(prose), prose);
+  }
+  // The chain's line breaks and blank-line collapse are as they were.
+  EXPECT_EQ(CleanBody("\r\n&nbsp;&nbsp;a<br />\r\n<br />\r\n<a href=\"?p=1\">b</a>\r\n"), "a\r\nb");
+}
+
+// A short line that carries a web address is a site's watermark: it goes with its line end, and every other
+// byte of the text stays. A line of prose that names an address is longer, and stays.
+TEST(DeleteWatermarkLines, DeletesShortAddressLinesWhereTheyStand) {
+  const std::string a = Gbk(u8"\u3000\u3000山风从谷口吹进来，带着一股潮湿的松木气味。");
+  const std::string b = Gbk(u8"\u3000\u3000少年把油灯拨亮了一些。");
+  const std::string mark = Gbk(u8"天才一秒记住本站地址：www.example.com，最快更新！");
+  EXPECT_EQ(DeleteWatermarkLines(a + "\r\n" + mark + "\r\n" + b), a + "\r\n" + b);
+  EXPECT_EQ(DeleteWatermarkLines(Gbk(u8"\u3000") + mark + " \r\n" + a + "\r\n"), a + "\r\n");
+  EXPECT_EQ(DeleteWatermarkLines(a + "\r\n" + mark), a);
+  EXPECT_EQ(DeleteWatermarkLines(a + "\r\nHTTPS://m.example.com/\r\n" + b), a + "\r\n" + b);
+  EXPECT_EQ(DeleteWatermarkLines(mark), "");
+  std::string prose = Gbk(u8"他在石碑上看见有人刻下了www.example.com这样的字样");
+  while (prose.size() < 170) prose += Gbk(u8"，风吹雨打了许多年");
+  const std::string kept = a + "\r\n" + prose + "\r\n" + b + "\r\n\r\nhttp:/" + "\r\n";
+  EXPECT_EQ(DeleteWatermarkLines(kept), kept);
+}
+
+// Heading lines at the head of a text that repeat an earlier one (the title, a volume) go, with the blank lines
+// after them; a short line of prose said twice, a repeat after the prose began, and a differing heading stay.
+TEST(DropRepeatedHeadingLines, GivesEachHeadingOnce) {
+  const std::string title = Gbk(u8"第7章 归途"), volume = Gbk(u8"第一卷 山门");
+  const std::string prose =
+      Gbk(u8"山风从谷口吹进来，带着一股潮湿的松木气味，少年把油灯拨亮了一些，低头看着桌上那张发黄的地图。");
+  const std::string indent = Gbk(u8"　　");
+  EXPECT_EQ(DropRepeatedHeadingLines(title + "\r\n" + volume + "\r\n" + Gbk(u8"第7章归途") + "\r\n\r\n" + prose, title),
+            title + "\r\n" + volume + "\r\n" + prose);
+  EXPECT_EQ(DropRepeatedHeadingLines(
+                title + "\r\n" + indent + title + "\r\n" + indent + volume + "\r\n" + indent + volume + "\r\n" + prose,
+                title),
+            title + "\r\n" + indent + volume + "\r\n" + prose);
+  EXPECT_EQ(DropRepeatedHeadingLines("Chapter 3 The Road\r\nChapter 3  The Road\r\nThe wind came.", "Chapter 3"),
+            "Chapter 3 The Road\r\nThe wind came.");
+  for (const std::string& kept : {Gbk(u8"噹！\r\n噹！\r\n") + prose, title + "\r\n" + prose + "\r\n" + title,
+                                  title + "\r\n" + Gbk(u8"原来我是书名 第7章 归途") + "\r\n" + prose, std::string()}) {
+    EXPECT_EQ(DropRepeatedHeadingLines(kept, title), kept);
+  }
+}
 
 TEST(TrimOuterBreaks, RemovesOneBreakAtEachEnd) {
   EXPECT_EQ(TrimOuterBreaks("\r\n"), "");

@@ -4,6 +4,7 @@
 #include "chapter/body_second_opinion.h"
 
 #include "chapter/body_cleanup.h"
+#include "html/page_reading.h"
 #include "text/text_codec.h"
 
 #include <gtest/gtest.h>
@@ -78,9 +79,6 @@ const ResidueCase kResidueCases[] = {
     // The same kind of line without a chapter marker, at the head of the body.
     {"RawTagAtTheHead",
      u8"<a href=\"/book/7/\" title=\"原来我是书名\">原来我是书名</a>&nbsp;楔子 山雨欲来风满楼<br />\r\n", u8""},
-    // A site's watermark at both ends of the body, in an element the cleanup removes.
-    {"Watermark", u8"<ul id=\"mark\">本文来自 某某文库(http://www.example.com)</ul>\r\n",
-     u8"<ul id=\"mark\">最新最全的小说 某某文库(HTTPS://www.example.com) 为你一网打尽！</ul>"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Residue, ResidueTest, testing::ValuesIn(kResidueCases),
@@ -100,12 +98,60 @@ TEST(BodySecondOpinion, APickWithoutResidueStaysAsItIs) {
   EXPECT_EQ(PickChapterBody(Page(content)), content);
 }
 
+// A site's watermark at both ends of the body, in an element the cleanup removes, sends nothing to the second
+// reading: the pick stays, and the watermark lines go where they stand.
+TEST(BodySecondOpinion, AWatermarkStaysInThePickAndItsLinesGo) {
+  const std::string content =
+      Gbk(u8"<ul id=\"mark\">本文来自 某某文库(http://www.example.com)</ul>\r\n") + BodyHtml() +
+      Gbk(u8"<ul id=\"mark\">最新最全的小说 某某文库(HTTPS://www.example.com) 为你一网打尽！</ul>");
+  EXPECT_EQ(PickChapterBody(Page(content)), content);
+  EXPECT_EQ(DeleteWatermarkLines(CleanBody(content)), BodyText());
+}
+
 // A pick with residue whose best block is not the same body stays: here the written rule's pick runs over two
 // elements, and the best block holds only one of them.
 TEST(BodySecondOpinion, APickTheBestBlockHoldsOnlyPartOfStays) {
   const std::string content =
       Gbk(u8"<script>var ad = 1;</script>") + BodyHtml() + Gbk(u8"<div class=\"more\">") + BodyHtml() + BodyHtml();
   EXPECT_EQ(PickChapterBody(Page(content + "</div>")), content);
+}
+
+// The page's markup between two block lines lays them out as a pick of them is laid out; where it breaks no
+// line for the cleanup a line break comes first, and where the reading left text out (a heading, a box) a line
+// break stands instead of it. When the lines' own markup would show characters the block lacks, the block's own
+// lines are taken.
+TEST(BodySecondOpinion, BlockLinesAreLaidOutLikeAPick) {
+  const std::string a = Gbk(u8"　　山风从谷口吹进来。"), b = Gbk(u8"　　院门外传来几声犬吠。"),
+                    c = Gbk(u8"　　他翻开旧书。");
+  html::BlockSource source{{a, b, c}, {"<br>\r\n<br>\r\n", "<br>"}};
+  const std::string blockText = a + "\r\n" + b + "\r\n" + c;
+  // "<br>" and two ideographic spaces are one line break for the cleanup: the indent goes, as in a pick.
+  EXPECT_EQ(CleanBody(LayOutLikeAPick(source, blockText)), a + "\r\n\r\n" + b + "\r\n" + Gbk(u8"他翻开旧书。"));
+  source.gaps = {"<br />\r\n" + Gbk(u8"<h3>小标题</h3>"), "</p><div class=\"ad\"></div><p>"};
+  EXPECT_EQ(CleanBody(LayOutLikeAPick(source, blockText)), blockText);
+  source.lines[1] = Gbk(u8"　　院门外<select><option>下拉</option></select>传来几声犬吠。");
+  EXPECT_EQ(LayOutLikeAPick(source, blockText), blockText);
+  EXPECT_EQ(LayOutLikeAPick(html::BlockSource{}, blockText), blockText);
+}
+
+// A comment that holds more Chinese than the chapter wins the written search; it is discussion, and the
+// chapter's block replaces it. A chapter whose prose says "回复" stays as the written rule took it.
+TEST(BodySecondOpinion, CommentsLoseToTheChapter) {
+  std::string comments = "<div class=\"comments\">";
+  for (int i = 1; i <= 4; ++i) {
+    comments += Gbk(u8"<div class=\"c\"><span>书友") + std::to_string(i) + Gbk(u8"</span> <span>2024-01-0") +
+                std::to_string(i) + Gbk(u8" 12:30</span>写得真好，等更新等了一个星期，作者大大辛苦了，") +
+                Gbk(u8"期待后面的故事，一定要坚持写下去，别太监了，我们都在等着看结局呢。") +
+                Gbk(u8"写得真好，等更新等了一个星期，作者大大辛苦了，期待后面的故事。") +
+                Gbk(u8"前面几章埋下的伏笔终于有了回应，老人说的那片林子到底藏着什么，师父为什么只说守住本心，") +
+                Gbk(u8"还有那封写得很短的信，我猜和书院里那扇一直亮着灯的窗有关，大家觉得呢？") +
+                Gbk(u8"<a href=\"/r\">回复</a> <a href=\"/z\">举报</a></div>");
+  }
+  comments += "</div>";
+  const std::string page = Page(BodyHtml()) + comments;
+  EXPECT_EQ(CleanBody(PickChapterBody(page)), BodyText());
+  const std::string prose = BodyHtml() + Gbk(u8"他没有回复那封信，只是把它压在了枕头底下。<br />\r\n");
+  EXPECT_EQ(PickChapterBody(Page(prose)), prose);
 }
 
 }  // namespace

@@ -185,6 +185,17 @@ TEST_F(CorpusTest, WatermarkLinesAreNotRead) {
   ExpectWholeBodies({{"wenku8_net/ch1.html", u8"从这天起，我成为了哈特家的佣人。", {u8"wenku8", u8"轻小说文库"}}});
 }
 
+// EN_royalroadl_com's chapter is six paragraphs on a page that is mostly readers' comments, each with a name, a
+// date and "Reply": the comments hold more words and lose to the chapter.
+TEST_F(CorpusTest, CommentsLoseToAShortChapter) {
+  FakeControls controls(server_->HttpUrl("/corpus/EN_royalroadl_com/toc.html"));
+  const std::string text = FirstRowText({"/corpus/EN_royalroadl_com/ch1.html", "/corpus/next.html"}, controls);
+  EXPECT_TRUE(text::StartsWith(text, "Blood poured from the man")) << text.substr(0, 80);
+  EXPECT_TRUE(text::Contains(text, "how it had all began"));
+  EXPECT_FALSE(text::Contains(text, "Wrote:"));
+  EXPECT_FALSE(text::Contains(text, "Reply"));
+}
+
 // The mirror's chapter 1 spans three pages whose links to the next page are labelled "下一章"
 // ("./1047591_2.html", then "./1047591_3.html": the first page's name with a page suffix), so both are followed
 // as pages of the chapter; page 3's "下一章" ("./1047592.html") names the next chapter and ends it. Read through

@@ -1,10 +1,12 @@
 // ReadPage on pages written in the test: what a browser shows, as links, text blocks and title places.
 #include "html/page_reading.h"
 
+#include "text/gbk_text.h"
 #include "text/text_codec.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace lekto::html {
@@ -83,6 +85,78 @@ TEST(PageReading, LatinPagesCountWords) {
     EXPECT_EQ(block.text.find("Home"), std::string::npos);
     EXPECT_EQ(block.text.find("%E5"), std::string::npos);
   }
+}
+
+// Readers' comments repeat one shape (a name, a date, "Reply" or "回复", votes) and lose to the chapter however
+// much longer they are, in English and in Chinese; sentences marked up in tags of the site's own are text and
+// beat the navigation line; a box hidden by its style shows nothing.
+TEST(PageReading, CommentListsLoseToTheChapterAndCustomTagsAreText) {
+  const std::string said = "Thanks for the chapter, I waited all week and the ending kept me up at night again. ";
+  std::string english =
+      "<body><div class=nav><a href=/1>Previous Chapter</a> | <a href=/>Index</a> | <a href=/3>Next Chapter</a> "
+      "| report errors on this page please</div><div class=text>"
+      "<cs>The wind came down the valley.</cs><cs>The lamp burned low.</cs><cs>She did not look back.</cs>"
+      "<p style=\"display: none\">tokentokentoken and more hidden words <a href=/tab>that nobody reads</a></p></div>"
+      "<section class=comments>";
+  for (int i = 1; i <= 4; ++i) {
+    english += "<div class=comment><div class=meta><a href=/u/" + std::to_string(i) + ">reader</a> <time>" +
+               std::to_string(i) + " days ago</time></div><div class=said>" + said + said + said +
+               "</div><button><span>Reply</span></button> <span>12</span></div>";
+  }
+  const PageReading en = ReadPage(english + "</section></body>");
+  const TextBlock* best = BestBlock(en);
+  ASSERT_NE(best, nullptr);
+  EXPECT_FALSE(best->discussion);
+  EXPECT_EQ(best->text, "The wind came down the valley.The lamp burned low.She did not look back.");
+  EXPECT_EQ(std::count_if(en.blocks.begin(), en.blocks.end(), [](const TextBlock& b) { return b.discussion; }), 4);
+  // The hidden box's link is still one of the page's links (a tab a script reveals).
+  EXPECT_TRUE(std::any_of(en.links.begin(), en.links.end(), [](const PageLink& l) { return l.href == "/tab"; }));
+
+  std::string chinese =
+      Gbk(u8"<body><div id=content>　　山风从谷口吹进来，带着一股潮湿的松木气味。<br>"
+          u8"　　少年把油灯拨亮了一些，低头看着桌上那张发黄的地图。</div><ul>");
+  for (int i = 1; i <= 3; ++i) {
+    chinese += Gbk(u8"<li class=\"c\"><b>书友</b><span>2024-01-0") + std::to_string(i) + Gbk(u8" 12:30</span><p>") +
+               Repeat(u8"写得真好，等更新等了一个星期，作者大大辛苦了，期待后面的故事。", 4) +
+               Gbk(u8"</p><a href=\"/r\">回复</a> <a href=\"/z\">赞(3)</a></li>");
+  }
+  const PageReading zh = ReadPage(chinese + "</ul></body>");
+  best = BestBlock(zh);
+  ASSERT_NE(best, nullptr);
+  EXPECT_EQ(best->text, Gbk(u8"　　山风从谷口吹进来，带着一股潮湿的松木气味。\r\n"
+                            u8"　　少年把油灯拨亮了一些，低头看着桌上那张发黄的地图。"));
+
+  // One list item that happens to carry a date and "回复" is no comment list, and one shape alone repeats
+  // nothing: a page of several chapters' previews (dates, no reply control) keeps its longest block.
+  std::string previews = "<body><div id=content>" + Repeat(u8"山风从谷口吹进来。", 3) + "</div>";
+  for (int i = 1; i <= 3; ++i) {
+    previews +=
+        Gbk(u8"<div class=p><span>2024-01-02 12:30</span><p>") + Repeat(u8"预告的文字很长很长，", 10) + "</p></div>";
+  }
+  EXPECT_TRUE(text::Contains(BestBlock(ReadPage(previews + "</body>"))->text, Gbk(u8"预告的文字")));
+}
+
+// Each body line can be followed back to the page: its own text with its inline markup and references as the
+// page writes them, and the markup between two lines.
+TEST(PageReading, BlockLinesLeadBackToThePage) {
+  const std::string page =
+      Gbk(u8"<body><div id=c>\r\n　　第一行&amp;正文<a href=\"/x?a=1\">链接</a>。<br>\r\n<br>\r\n"
+          u8"　　第二行正文，够长。  \r\n<h3>小标题</h3>\r\n　　第三行正文。</div></body>");
+  const PageReading reading = ReadPage(page);
+  const TextBlock* best = BestBlock(reading);
+  ASSERT_NE(best, nullptr);
+  const BlockSource source = SourceOf(reading, *best);
+  ASSERT_EQ(source.lines.size(), 3u);
+  EXPECT_EQ(source.lines[0], Gbk(u8"　　第一行&amp;正文<a href=\"/x?a=1\">链接</a>。"));
+  EXPECT_EQ(source.lines[1], Gbk(u8"　　第二行正文，够长。"));
+  EXPECT_EQ(source.lines[2], Gbk(u8"　　第三行正文。"));
+  ASSERT_EQ(source.gaps.size(), 2u);
+  EXPECT_EQ(source.gaps[0], "<br>\r\n<br>\r\n");
+  EXPECT_EQ(source.gaps[1], Gbk(u8"  \r\n<h3>小标题</h3>\r\n"));
+  // Preformatted text breaks inside one text node: its lines have no spans of their own.
+  const PageReading pre = ReadPage(Gbk(u8"<body><pre>第一行正文。\n第二行正文。</pre></body>"));
+  ASSERT_NE(BestBlock(pre), nullptr);
+  EXPECT_TRUE(SourceOf(pre, *BestBlock(pre)).lines.empty());
 }
 
 // Nesting far deeper than any page is read without exhausting the stack, nesting that would make the parse
