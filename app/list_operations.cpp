@@ -10,6 +10,7 @@
 #include "toc/toc_parser.h"
 
 #include <QClipboard>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -44,14 +46,14 @@ void MainWindow::ParseToc() {
   if (DownloadRunning()) return;
   const std::string address = controls_.Address();
   if (address.empty() || !text::Contains(address, "http")) {
-    ShowTimedMessage(this, QStringLiteral("提示："), QStringLiteral("请输入章节目录地址！"));
+    ShowTimedMessage(this, tr("提示："), tr("请输入章节目录地址！"));
     edit1_->clear();
     return;
   }
   // The list stays as it is until the new one arrives, so that a cancel leaves the window as it was.
   const QString labelBefore = label1_->text();
-  button1_->setText(QStringLiteral("解析中"));
-  label1_->setText(QStringLiteral("章节列表"));
+  button1_->setText(tr("解析中"));
+  label1_->setText(tr("章节列表"));
 
   auto controls = std::make_shared<const FrozenControls>(controls_);
   StartJob(
@@ -60,12 +62,11 @@ void MainWindow::ParseToc() {
         return [this, parsed, log] { FinishParse(std::move(*parsed), log); };
       },
       [this](int fetchNumber, const std::string& /*url*/) {
-        label1_->setText(fetchNumber == 1 ? QStringLiteral("目录页获取中。。。")
-                                          : QStringLiteral("目录第%1页获取中。。。").arg(fetchNumber));
+        label1_->setText(fetchNumber == 1 ? tr("目录页获取中。。。") : tr("目录第%1页获取中。。。").arg(fetchNumber));
       },
       [this, labelBefore] {
         label1_->setText(labelBefore);
-        button1_->setText(QStringLiteral("目录解析"));
+        button1_->setText(tr("目录解析"));
       });
 }
 
@@ -78,18 +79,19 @@ void MainWindow::FinishParse(std::optional<Book> parsed, const FetchLog& log) {
   // A table of contents that could not be read says so and why; one whose later pages failed says which.
   const std::size_t failed = FirstFailure(log);
   if (failed == 0 && !log.empty()) {
-    label1_->setText(QStringLiteral("目录获取失败：") + FromGbk(log[0].failure));
+    label1_->setText(tr("目录获取失败：") + FromGbk(log[0].failure));
   } else if (failed < log.size()) {
-    label1_->setText(FromGbk(book_->title) + QStringLiteral("--章节列表不完整，目录第%1页获取失败：").arg(failed + 1) +
+    label1_->setText(FromGbk(book_->title) + tr("--章节列表不完整，目录第%1页获取失败：").arg(failed + 1) +
                      FromGbk(log[failed].failure));
   } else {
-    label1_->setText(FromGbk(book_->title) + QStringLiteral("--章节列表获取完毕！"));
+    label1_->setText(FromGbk(book_->title) + tr("--章节列表获取完毕！"));
   }
-  button1_->setText(QStringLiteral("目录解析"));
+  button1_->setText(tr("目录解析"));
   timer1_->start(kProgressIntervalMs);
 }
 
 void MainWindow::FillRows() {
+  ShowWindowTitle();
   const QSignalBlocker blocker(list_);
   list_->clearSelection();
   list_->setRowCount(0);
@@ -101,7 +103,7 @@ void MainWindow::FillRows() {
     id->setCheckState(Qt::Checked);
     list_->setItem(row, 0, id);
     list_->setItem(row, 1, CellItem(FromGbk(book_->chapterTitles[row])));
-    list_->setItem(row, 2, CellItem(QStringLiteral("待下载")));
+    list_->setItem(row, 2, CellItem(tr("待下载")));
   }
   controls_.SetRowChecks(std::vector<bool>(rows, true));
 }
@@ -113,8 +115,8 @@ void MainWindow::ShowChapter(int row, int rowBefore) {
   // the row the stepping goes on from.
   const QString label1Before = label1_->text();
   const QString label2Before = label2_->text();
-  label1_->setText(QStringLiteral("章节列表"));
-  label2_->setText(QStringLiteral("章节内容加载中。。。"));
+  label1_->setText(tr("章节列表"));
+  label2_->setText(tr("章节内容加载中。。。"));
 
   auto controls = std::make_shared<const FrozenControls>(controls_);
   StartJob(
@@ -124,8 +126,8 @@ void MainWindow::ShowChapter(int row, int rowBefore) {
         return [this, book, row, text, log] { FinishChapter(*book, row, *text, log); };
       },
       [this](int fetchNumber, const std::string& /*url*/) {
-        label2_->setText(fetchNumber == 1 ? QStringLiteral("章节内容加载中。。。")
-                                          : QStringLiteral("章节内容加载中。。。第%1页").arg(fetchNumber));
+        label2_->setText(fetchNumber == 1 ? tr("章节内容加载中。。。")
+                                          : tr("章节内容加载中。。。第%1页").arg(fetchNumber));
       },
       [this, label1Before, label2Before, rowBefore] {
         label1_->setText(label1Before);
@@ -141,9 +143,9 @@ void MainWindow::FinishChapter(const Book& book, int row, const std::string& tex
   const std::size_t failed = FirstFailure(log);
   if (failed < log.size()) {
     // Said plainly, and not stored: a chapter file a download wrote whole stays as it is.
-    label2_->setText(failed == 0 ? title + QStringLiteral("--加载失败：") + FromGbk(log[0].failure)
-                                 : title + QStringLiteral("--加载不完整，第%1页获取失败：").arg(failed + 1) +
-                                       FromGbk(log[failed].failure));
+    label2_->setText(failed == 0
+                         ? title + tr("--加载失败：") + FromGbk(log[0].failure)
+                         : title + tr("--加载不完整，第%1页获取失败：").arg(failed + 1) + FromGbk(log[failed].failure));
     return;
   }
   // The chapter file is kept only where a download has made the temp folder, and never while a download (of
@@ -155,7 +157,7 @@ void MainWindow::FinishChapter(const Book& book, int row, const std::string& tex
       FolderLock::Take(temp, lock, FolderLock::Mode::kShared) == FolderLock::Result::kLocked) {
     WriteChapterFile(temp, row, text);
   }
-  label2_->setText(title + QStringLiteral("--加载完毕！"));
+  label2_->setText(title + tr("--加载完毕！"));
 }
 
 void MainWindow::SelectAllRows() {
@@ -178,13 +180,26 @@ void MainWindow::ReverseChapterOrder() {
   std::reverse(reversed->chapterLinks.begin(), reversed->chapterLinks.end());
   book_ = std::move(reversed);
   listReversed_ = !listReversed_;
+  // Each row keeps its tick: a junk row the reader unticked stays unticked in the new order.
+  std::vector<bool> checks;
+  for (int row = list_->rowCount() - 1; row >= 0; --row)
+    checks.push_back(list_->item(row, 0)->checkState() == Qt::Checked);
   FillRows();
+  const QSignalBlocker blocker(list_);
+  for (int row = 0; row < list_->rowCount() && row < static_cast<int>(checks.size()); ++row) {
+    list_->item(row, 0)->setCheckState(checks[static_cast<std::size_t>(row)] ? Qt::Checked : Qt::Unchecked);
+  }
+  controls_.SetRowChecks(std::move(checks));
 }
 
 void MainWindow::CopyChapterLink() {
   const int row = SelectedRow();
   if (row < 0 || row >= book_->RowCount()) return;
   QGuiApplication::clipboard()->setText(FromGbk(book_->chapterLinks[row]));
+  // Said beside the pointer, and on the status strip unless a download's progress stands there.
+  const QString said = tr("已复制链接：") + FromGbk(book_->chapterLinks[row]);
+  QToolTip::showText(QCursor::pos(), said, list_, {}, 2000);
+  if (!downloadRunning_) label5_->setText(said);
 }
 
 void MainWindow::OpenChapterRow() {
@@ -223,7 +238,18 @@ void MainWindow::SelectRow(int row) {
 
 void MainWindow::SetRowState(int row, const std::string& state) {
   if (row < 0 || row >= list_->rowCount()) return;
-  list_->item(row, 2)->setText(FromGbk(state));
+  // The core's states in the window's language: "下载完成" and "下载失败", with what follows them (a reason, a note)
+  // as the core words it.
+  QString shown = FromGbk(state);
+  for (const char* known : {QT_TR_NOOP("下载完成"), QT_TR_NOOP("下载失败")}) {
+    const QString source = QString::fromUtf8(known);
+    if (!shown.startsWith(source)) continue;
+    QString rest = shown.mid(source.size());
+    if (rest.startsWith(QChar(0xFF1A))) rest = tr("：") + rest.mid(1);
+    shown = tr(known) + rest;
+    break;
+  }
+  list_->item(row, 2)->setText(shown);
 }
 
 }  // namespace lekto

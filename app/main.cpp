@@ -1,7 +1,8 @@
 // The window program: one MainWindow over the folder its books go to (beside the program, or in the user's
-// documents folder when installed).
+// documents folder when installed), in the reader's language.
 #include "app/background_job.h"
 #include "app/main_window.h"
+#include "app/window_language.h"
 #include "app/work_folder_place.h"
 #include "lekto/version.h"
 
@@ -17,6 +18,8 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationVersion(QString::fromUtf8(lekto::kVersion.data(), lekto::kVersion.size()));
   // Lets Wayland desktops match the window to its desktop entry and icon.
   QApplication::setDesktopFileName(QStringLiteral("org.lekto.Lekto"));
+  // Chinese on a Chinese system, English elsewhere, unless the reader chose from the menu.
+  lekto::UseLanguage(lekto::ChosenLanguage());
   lekto::MainWindow window(lekto::WorkFolderBase());
   window.show();
   const int status = QApplication::exec();

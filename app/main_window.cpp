@@ -3,6 +3,7 @@
 #include "app/qt_text.h"
 #include "download/download_manager.h"
 #include "download/work_folders.h"
+#include "regex/regex_engine.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -38,6 +39,10 @@ MainWindow::MainWindow(std::filesystem::path baseFolder, Fetcher fetch, QWidget*
   // Called on the dispatcher thread: the window reacts on its own thread.
   downloads_->SetCompletionHandler(
       [this](const DownloadReport& report) { controls_.Post([this, report] { FinishDownload(report); }); });
+  // Called on the worker threads, as each row's outcome is known: the progress strip counts on the window's.
+  downloads_->SetChapterHandler([this](int row, ChapterOutcome outcome) {
+    controls_.Post([this, row, outcome] { CountChapter(row, outcome); });
+  });
   WireEvents();
   LoadSettings();
   CreateWorkFolder();
@@ -55,10 +60,10 @@ MainWindow::~MainWindow() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (downloadRunning_) {
-    QMessageBox question(QMessageBox::Question, QStringLiteral("提示"), QStringLiteral("下载尚未完成，确定退出吗？"),
+    QMessageBox question(QMessageBox::Question, tr("提示"), tr("下载尚未完成，确定退出吗？"),
                          QMessageBox::Ok | QMessageBox::Cancel, this);
-    question.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    question.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    question.button(QMessageBox::Ok)->setText(tr("确定"));
+    question.button(QMessageBox::Cancel)->setText(tr("取消"));
     question.setDefaultButton(QMessageBox::Cancel);
     if (question.exec() != QMessageBox::Ok) {
       event->ignore();
@@ -93,7 +98,17 @@ void MainWindow::WireEvents() {
   connect(button2_, &QPushButton::clicked, this, &MainWindow::PreviousChapter);
   connect(button3_, &QPushButton::clicked, this, &MainWindow::NextChapter);
   connect(timer1_, &QTimer::timeout, this, &MainWindow::ProgressTick);
-  connect(button11_, &QPushButton::clicked, this, &MainWindow::CancelJob);
+  connect(button11_, &QPushButton::clicked, this, [this] {
+    if (Busy()) {
+      CancelJob();
+    } else {
+      StopDownload();
+    }
+  });
+  // Esc stops a download as it stops the wait for a parse or a chapter (that one is handled while the window is
+  // busy, see FilterWhileBusy).
+  auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(stop, &QShortcut::activated, this, &MainWindow::StopDownload);
 
   // The keyboard: Enter in the address box parses, Enter on a row opens it (see eventFilter), and the chapter
   // keys step through the list from anywhere in the window; in the content box and the list Ctrl+Left and
@@ -103,8 +118,6 @@ void MainWindow::WireEvents() {
   auto* next = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), this);
   connect(previous, &QShortcut::activated, this, &MainWindow::PreviousChapter);
   connect(next, &QShortcut::activated, this, &MainWindow::NextChapter);
-  button2_->setToolTip(QStringLiteral("上一章（Ctrl+PageUp）"));
-  button3_->setToolTip(QStringLiteral("下一章（Ctrl+PageDown）"));
 
   // Double-clicks, the right button and leaving the filter-rule box have no signal of their own.
   edit1_->installEventFilter(this);
@@ -122,8 +135,11 @@ void MainWindow::WireEvents() {
   connect(check2_, &QCheckBox::toggled, this, [this](bool on) { controls_.SetTranscode(on); });
   connect(check3_, &QCheckBox::toggled, this, [this](bool on) { controls_.SetPreprocess(on); });
   connect(check1_, &QCheckBox::toggled, this, [this](bool on) { controls_.SetFiltersEnabled(on); });
-  connect(edit3_, &QPlainTextEdit::textChanged, this,
-          [this] { controls_.SetFilterRules(ToGbkLines(edit3_->toPlainText())); });
+  connect(edit3_, &QPlainTextEdit::textChanged, this, [this] {
+    controls_.SetFilterRules(ToGbkLines(edit3_->toPlainText()));
+    CheckFilterRules();
+  });
+  connect(check1_, &QCheckBox::toggled, this, &MainWindow::CheckFilterRules);
   connect(list_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
     if (item->column() == 0) controls_.SetRowChecked(item->row(), item->checkState() == Qt::Checked);
   });
@@ -132,6 +148,9 @@ void MainWindow::WireEvents() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (job_ && FilterWhileBusy(watched, event)) return true;
   switch (event->type()) {
+    case QEvent::Resize:
+      if (watched == client_) LayOutControls();
+      break;
     case QEvent::MouseButtonDblClick:
       if (watched == edit1_) {
         ClearEditBox(edit1_);
@@ -186,6 +205,22 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::CheckFilterRules() {
+  // Only rules that take part say so: with "启用" off no rule is applied.
+  QStringList invalid;
+  if (check1_->isChecked()) {
+    const QStringList lines = edit3_->toPlainText().split(QLatin1Char('\n'));
+    for (int line = 0; line < lines.size(); ++line) {
+      if (!lines[line].isEmpty() && !IsValidPattern(ToGbk(lines[line]))) {
+        invalid << tr("第%1行“%2”").arg(line + 1).arg(lines[line]);
+      }
+    }
+  }
+  const QString text = invalid.isEmpty() ? QString() : tr("无效的正则，不会使用：") + invalid.join(tr("，"));
+  label6_->setText(text);
+  label6_->setToolTip(text);
 }
 
 void MainWindow::ShowCutTextTip(QObject* watched, const QHelpEvent* event) {

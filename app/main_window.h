@@ -7,9 +7,11 @@
 #include "app/window_controls.h"
 #include "book/book_format.h"
 #include "chapter/book.h"
+#include "download/download_manager.h"
 
 #include <QRect>
 #include <QWidget>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -17,7 +19,11 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QCheckBox;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
 class QHelpEvent;
 class QLabel;
 class QLineEdit;
@@ -51,9 +57,15 @@ class MainWindow final : public QWidget {
   bool DownloadRunning() const { return downloadRunning_; }
   // While a parse or a chapter is being fetched off the window's thread.
   bool Busy() const { return job_ != nullptr; }
-  // The format the next download and merge write (chosen from the menu of "下载" and "合并").
+  // The format the next download and merge write (chosen from the menu "书籍" or the menu of "下载" and "合并";
+  // kept between runs).
   BookFormat CurrentBookFormat() const { return bookFormat_; }
-  void SetBookFormat(BookFormat format) { bookFormat_ = format; }
+  void SetBookFormat(BookFormat format) { ChooseBookFormat(format); }
+  // The menu for options that have no control of their own (cookies, the browser): "选项" in the menu bar.
+  QMenu* OptionsMenu() const { return optionsMenu_; }
+  // Stops the running download as "取消" and Esc do: its workers end the request they are in, no chapter is
+  // left half-written, and the record of the chapters written stays for the next "下载".
+  void StopDownload();
   // The book the window's last download wrote (kept between runs); empty before the first.
   const std::filesystem::path& LastBookFile() const { return lastBookFile_; }
   // Adds to that book the chapters published since, off the window's thread (the menu of "下载" and "合并").
@@ -61,12 +73,28 @@ class MainWindow final : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
+  // A new language: every caption, tip and menu entry is said again in it.
+  void changeEvent(QEvent* event) override;
   // Asks first while a download runs; keeps the settings of a window that closes.
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildControls();
+  // Places the controls for the client area's size (window_layout.cpp).
+  void LayOutControls();
+  void SetToolTips();
+  // The help text the content box starts with.
+  QString HelpText() const;
+  // "Lekto", with the list's book once there is one.
+  void ShowWindowTitle();
+  // The menu bar (window_menu.cpp).
+  void BuildMenus();
+  void ChooseBookFormat(BookFormat format);
+  void OpenBookFolder();
+  void ShowAbout();
+  // "界面语言" in "选项": follow the system, Chinese or English, at once and for the next runs.
+  void ChooseLanguage(const QString& language);
+  void Retranslate();
   void WireEvents();
   void CreateWorkFolder();
   void ShowCutTextTip(QObject* watched, const QHelpEvent* event);
@@ -105,12 +133,20 @@ class MainWindow final : public QWidget {
 
   // Download and book.
   void StartDownload();
+  // True when starting `book`'s download may replace it: no book of that name, one this window's downloads
+  // wrote, or the reader said so.
+  bool MayReplaceBook(const std::filesystem::path& bookFile);
   void ProgressTick();
+  // A row's outcome reached the window: the counts of the progress strip.
+  void CountChapter(int row, ChapterOutcome outcome);
   void FinishDownload(const DownloadReport& report);
   void MergeByHand();
-  // The right-click menu of "下载" and "合并", without a control of its own in the layout: the book's format,
-  // and the update of the last book.
+  // The right-click menu of "下载" and "合并", the same choices as the menu "书籍": the book's format, and the
+  // update of the last book.
   void ShowBookMenu(const QPoint& at);
+  void FillBookMenu(QMenu* menu);
+  // Names the filter rules that are not valid expressions under the filter-rule box.
+  void CheckFilterRules();
   void ShowBookFile(const std::filesystem::path& bookFile);
   void FinishUpdate(const RecordedBook& book, const WindowUpdate& update);
 
@@ -143,8 +179,19 @@ class MainWindow final : public QWidget {
   // Declared after the controls so that it is destroyed first: its workers read the controls until they stop.
   std::unique_ptr<DownloadManager> downloads_;
   bool downloadRunning_ = false;
-  // The list whose last download left failed chapters: "下载" on this same list retries them.
-  std::shared_ptr<const Book> retryBook_;
+
+  // What the progress strip counts for the running download.
+  struct Progress {
+    int total = 0;     // ticked rows
+    int finished = 0;  // written or kept
+    int kept = 0;      // kept from an earlier run, counted at once
+    int failed = 0;
+    int lastRow = -1;  // the row that finished last, kept in view
+    std::chrono::steady_clock::time_point started;
+  };
+  Progress progress_;
+  bool stopping_ = false;     // "取消" was pressed: the workers end their requests
+  bool keepChapters_ = true;  // false while "重新下载全部勾选的章节" starts a download that keeps none
 
   BookFormat bookFormat_ = BookFormat::kGbk;
   std::filesystem::path lastBookFile_;
@@ -170,7 +217,19 @@ class MainWindow final : public QWidget {
   QPushButton* button2_ = nullptr;   // 按钮2: 上一章
   QPushButton* button3_ = nullptr;   // 按钮3: 下一章
   QTimer* timer1_ = nullptr;         // 时钟1: progress tick
-  QPushButton* button11_ = nullptr;  // 按钮11: 取消, shown only while a job runs
+  QPushButton* button11_ = nullptr;  // 按钮11: 取消, shown only while a job or a download runs
+  QWidget* client_ = nullptr;        // the client area below the menu bar, holding every control
+  QMenuBar* menuBar_ = nullptr;
+  QMenu* bookMenu_ = nullptr;      // 书籍: format, update, book folder
+  QMenu* optionsMenu_ = nullptr;   // 选项
+  QMenu* languageMenu_ = nullptr;  // 选项 > 界面语言
+  QMenu* helpMenu_ = nullptr;      // 帮助
+  QAction* helpAction_ = nullptr;
+  QAction* aboutAction_ = nullptr;
+  QString helpShown_;                  // the help text the content box shows, while it shows it
+  QProgressBar* progress1_ = nullptr;  // 进度条1: download progress
+  QLabel* label5_ = nullptr;           // 标签5: finished, failed, remaining, time left
+  QLabel* label6_ = nullptr;           // 标签6: filter rules that are not valid expressions
 };
 
 }  // namespace lekto

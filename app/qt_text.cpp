@@ -2,6 +2,7 @@
 
 #include "text/text_codec.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QList>
 
@@ -18,7 +19,7 @@ std::string ToGbk(const QString& text) {
 }
 
 QString Quoted(std::string_view bookTitle) {
-  return QStringLiteral("《") + FromGbk(bookTitle) + QStringLiteral("》");
+  return QCoreApplication::translate("lekto::MainWindow", "《%1》").arg(FromGbk(bookTitle));
 }
 
 QString FromGbkLines(std::string_view gbk) {

@@ -1,6 +1,7 @@
 #include "app/timed_message.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -12,9 +13,9 @@ QMessageBox* OpenMessage(QWidget* owner, const QString& caption, const QString& 
   auto* box = new QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, owner);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::WindowModal);
-  // The window speaks Chinese throughout, its buttons too.
-  box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-  box->button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+  // The buttons speak the window's language, not the platform's.
+  box->button(QMessageBox::Ok)->setText(QCoreApplication::translate("lekto::MainWindow", "确定"));
+  box->button(QMessageBox::Cancel)->setText(QCoreApplication::translate("lekto::MainWindow", "取消"));
   box->open();
   return box;
 }

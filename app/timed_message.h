@@ -7,6 +7,8 @@ class QWidget;
 namespace lekto {
 
 inline constexpr int kMessageTimeoutMs = 1000;
+// A success that says more than that it worked (chapters kept, a download stopped) stays long enough to read.
+inline constexpr int kNoteTimeoutMs = 4000;
 
 // Shows a box with OK and Cancel, modal to `owner`, and closes it after `timeoutMs`. Returns at once; the
 // answer is never used.

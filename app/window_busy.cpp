@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QShortcut>
+#include <QShortcutEvent>
 #include <utility>
 
 namespace lekto {
@@ -64,7 +65,10 @@ bool MainWindow::FilterWhileBusy(QObject* watched, QEvent* event) {
     widget = qobject_cast<QWidget*>(shortcut->parent());
   if (widget == nullptr || widget->window() != this) return false;
   if (widget == button11_ && event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
-  if (event->type() == QEvent::KeyPress && static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+  // Esc reaches the window as a key press, or as the shortcut that stops a download.
+  if ((event->type() == QEvent::KeyPress && static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Escape) ||
+      (event->type() == QEvent::Shortcut &&
+       static_cast<const QShortcutEvent*>(event)->key() == QKeySequence(Qt::Key_Escape))) {
     CancelJob();
   }
   return true;

@@ -173,6 +173,11 @@ UpdateWrite WriteUpdatedBook(const RecordedBook& old, UpdatedBook& updated) {
 }
 
 UpdateResult ApplyUpdate(const RecordedBook& old, const UpdatePlan& plan, const DownloadReport& report) {
+  return ApplyUpdate(old, plan, report, UpdateFolders(old).temp);
+}
+
+UpdateResult ApplyUpdate(const RecordedBook& old, const UpdatePlan& plan, const DownloadReport& report,
+                         const fs::path& chapterFolder) {
   UpdateResult result;
   std::vector<bool> fetched(static_cast<std::size_t>(plan.toc->RowCount()), false);
   bool any = false;
@@ -182,7 +187,7 @@ UpdateResult ApplyUpdate(const RecordedBook& old, const UpdatePlan& plan, const 
     any = any || fetched[index];
   }
   if (!any) return result;
-  UpdatedBook updated = ComposeUpdatedBook(old, *plan.toc, fetched, UpdateFolders(old).temp, report.cover);
+  UpdatedBook updated = ComposeUpdatedBook(old, *plan.toc, fetched, chapterFolder, report.cover);
   result.write = WriteUpdatedBook(old, updated);
   result.added = updated.added;
   result.vanished = updated.vanished;

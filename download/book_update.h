@@ -110,5 +110,9 @@ struct UpdateResult {
 
 // After the download of `plan` (its `report`): the book composed and written, when any new chapter arrived.
 UpdateResult ApplyUpdate(const RecordedBook& old, const UpdatePlan& plan, const DownloadReport& report);
+// The same for a download whose chapter files went to `chapterFolder` rather than UpdateFolders(old).temp (the
+// window keeps one chapter folder for its downloads and updates).
+UpdateResult ApplyUpdate(const RecordedBook& old, const UpdatePlan& plan, const DownloadReport& report,
+                         const std::filesystem::path& chapterFolder);
 
 }  // namespace lekto

@@ -293,17 +293,22 @@ class WindowChaptersTest : public WindowTest {
     QCOMPARE(RowChecks(list), std::vector<bool>(6, true));
   }
 
+  // "倒序" rebuilds the rows in the other order; each row keeps its tick, so a junk row unticked stays unticked.
   void reverseRebuildsTheRows() {
     Parse();
     QTableWidget* list = ChapterList(*window_);
     ToggleRowCheck(list, 0);
+    ToggleRowCheck(list, 4);
     DoubleClickRow(list, 1);
     ClickButton(*window_, "按钮9");
     QStringList reversed = DemoTitles();
     std::reverse(reversed.begin(), reversed.end());
     QCOMPARE(ColumnTexts(list, 1), reversed);
     QCOMPARE(ColumnTexts(list, 0).first(), QStringLiteral("1"));
-    QCOMPARE(RowChecks(list), std::vector<bool>(6, true));
+    QCOMPARE(RowChecks(list), (std::vector<bool>{true, false, true, true, true, false}));
+    // The core reads the same ticks the rows show.
+    QVERIFY(!window_->CoreControls().RowChecked(5));
+    QVERIFY(window_->CoreControls().RowChecked(4));
     QCOMPARE(ColumnTexts(list, 2), QStringList(6, QStringLiteral("待下载")));
     // The stepping position keeps its number: "下一章" goes on from row 1 of the new order.
     ClickButton(*window_, "按钮3");
@@ -311,6 +316,7 @@ class WindowChaptersTest : public WindowTest {
     QCOMPARE(Label(*window_, "标签2")->text(), reversed[2] + QStringLiteral("--加载完毕！"));
     ClickButton(*window_, "按钮9");
     QCOMPARE(ColumnTexts(list, 1), DemoTitles());
+    QCOMPARE(RowChecks(list), (std::vector<bool>{false, true, true, true, false, true}));
   }
 
   void userFiltersApplyToTheViewer() {
@@ -321,13 +327,19 @@ class WindowChaptersTest : public WindowTest {
     TypeText(rules, QStringLiteral("林默"));
     QTest::keyClick(rules, Qt::Key_Return);
     TypeText(rules, QStringLiteral("油灯.*?书"));
+    QCOMPARE(Label(*window_, "标签6")->text(), QString());
+    // A rule that is not a valid expression is named under the box, and skipped.
+    QTest::keyClick(rules, Qt::Key_Return);
+    TypeText(rules, QStringLiteral("雨(点"));
+    QCOMPARE(Label(*window_, "标签6")->text(), QStringLiteral("无效的正则，不会使用：第3行“雨(点”"));
     DoubleClickRow(ChapterList(*window_), 1);
     const QString shown = ContentBox(*window_)->toPlainText();
     QVERIFY2(!shown.contains(QStringLiteral("林默")) && !shown.contains(QStringLiteral("油灯")), qPrintable(shown));
-    QVERIFY(shown.contains(QStringLiteral("入夜之后下起了雨")));
+    QVERIFY(shown.contains(QStringLiteral("入夜之后下起了雨，雨点")));
 
     // Switched off again, the same rules delete nothing.
     Click(Find<QCheckBox>(*window_, "选择框1"));
+    QCOMPARE(Label(*window_, "标签6")->text(), QString());
     DoubleClickRow(ChapterList(*window_), 1);
     QVERIFY(ContentBox(*window_)->toPlainText().contains(QStringLiteral("林默点起油灯")));
   }
@@ -359,8 +371,10 @@ class WindowChaptersTest : public WindowTest {
     QTableWidget* list = ChapterList(*window_);
     QTest::mousePress(list->viewport(), Qt::RightButton, {}, QPoint(5, list->viewport()->height() - 5));
     QCOMPARE(clipboard->text(), QStringLiteral("earlier"));
+    QCOMPARE(Label(*window_, "标签5")->text(), QString());
     RightClickRow(list, 4);
     QCOMPARE(clipboard->text(), QString::fromStdString(server_.HttpUrl("/novel/5.html")));
+    QCOMPARE(Label(*window_, "标签5")->text(), QStringLiteral("已复制链接：") + clipboard->text());
     QCOMPARE(list->selectedRanges().front().topRow(), 4);
   }
 

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,7 +94,11 @@ class WindowDownloadTest : public WindowTest {
     ToggleRowCheck(list, 4);
     ClickButton(*window_, "按钮4");
     QCOMPARE(Button(*window_, "按钮4")->text(), QStringLiteral("下载中"));
+    QVERIFY(Button(*window_, "按钮11")->isVisible());
     WaitForDownload();
+    QVERIFY(!Button(*window_, "按钮11")->isVisible());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("青山夜话 - Lekto"));
+    QCOMPARE(Label(*window_, "标签5")->text(), QStringLiteral("已完成 4/4，失败 0"));
 
     const std::string book = ReadFileBytes(BookFile("青山夜话"));
     QCOMPARE(book, ExpectedBook(window_->CurrentBook().title));
@@ -135,6 +140,7 @@ class WindowDownloadTest : public WindowTest {
     QCOMPARE(ColumnTexts(list, 2)[3], QStringLiteral("下载完成"));
     QCOMPARE(ShownMessageText(*window_),
              QStringLiteral("《青山夜话》下载完毕，1 章下载失败（共 6 章），再点“下载”可重试失败的章节！"));
+    QCOMPARE(Label(*window_, "标签5")->text(), QStringLiteral("已完成 5/6，失败 1"));
     ShownMessageBox(*window_)->button(QMessageBox::Ok)->click();
 
     server_.ClearFaults();
@@ -146,7 +152,9 @@ class WindowDownloadTest : public WindowTest {
     QCOMPARE(requests[0].target, path);
     QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
     QCOMPARE(ColumnTexts(list, 2)[2], QStringLiteral("下载完成"));
-    QCOMPARE(ShownMessageText(*window_), QStringLiteral("《青山夜话》下载完毕，合并完成！"));
+    QCOMPARE(ShownMessageText(*window_),
+             QStringLiteral("《青山夜话》下载完毕，合并完成！（保留了上次下载的 5 章，下载了其余 1 章）"));
+    QCOMPARE(Label(*window_, "标签5")->text(), QStringLiteral("已完成 6/6（保留 5 章），失败 0"));
   }
 
   // The reversed list gives the reversed book, and its update keeps that order.
@@ -166,13 +174,39 @@ class WindowDownloadTest : public WindowTest {
     QVERIFY(text.indexOf(DemoChapters()[5].title) < text.indexOf(DemoChapters()[0].title));
   }
 
+  // A second "下载" of the same list keeps every chapter the first wrote and merges them again, unless the
+  // switches or rules have changed; the menu's "重新下载全部勾选的章节" fetches them all anew.
   void secondDownloadWithoutANewParseIsMergedToo() {
     ClickButton(*window_, "按钮4");
     WaitForDownload();
     std::filesystem::remove(BookFile("青山夜话"));
+    server_.ClearRequests();
     ClickButton(*window_, "按钮4");
     WaitForDownload();
+    QVERIFY(server_.Requests().empty());
     QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+
+    // Rules switched on since: the chapters kept would not read like the new ones, so every one is fetched.
+    Click(window_->findChild<QCheckBox*>(QStringLiteral("选择框1")));
+    server_.ClearRequests();
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QCOMPARE(server_.Requests().size(), std::size_t{6});
+    QCOMPARE(Label(*window_, "标签5")->text(), QStringLiteral("已完成 6/6，失败 0"));
+
+    QMenu* menu = window_->findChild<QMenu*>(QStringLiteral("菜单书籍"));
+    QVERIFY(QMetaObject::invokeMethod(menu, "aboutToShow"));
+    QAction* fresh = nullptr;
+    for (QAction* action : menu->actions()) {
+      if (action->text() == QStringLiteral("重新下载全部勾选的章节")) fresh = action;
+    }
+    QVERIFY(fresh != nullptr);
+    server_.ClearRequests();
+    fresh->trigger();
+    WaitForDownload();
+    QCOMPARE(server_.Requests().size(), std::size_t{6});
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+    QCOMPARE(Label(*window_, "标签5")->text(), QStringLiteral("已完成 6/6，失败 0"));
   }
 
   // The format chosen from the buttons' menu reaches the download's merge and the merge by hand.
@@ -220,7 +254,15 @@ class WindowDownloadTest : public WindowTest {
     };
     QCOMPARE(targets, (std::set<std::string>{"/novel/index.html", path(1), path(4)}));
     ClickButton(*window_, "按钮5");  // every row ticked: the book a download of them all writes
-    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+    const std::string updated = ReadFileBytes(BookFile("青山夜话"));
+    QCOMPARE(updated, ExpectedBook(window_->CurrentBook().title));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+    // The window keeps one chapter folder: a merge by hand after the update gives the book as updated.
+    QVERIFY(!std::filesystem::exists(base_ / "Lekto" / "lekto-temp"));
+    QString offered;
+    AnswerTitleBox(*window_, QStringLiteral("青山夜话"), &offered);
+    ClickButton(*window_, "按钮10");
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), updated);
     QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
 
     server_.ClearRequests();
@@ -229,10 +271,17 @@ class WindowDownloadTest : public WindowTest {
     QCOMPARE(ShownMessageText(*window_), QStringLiteral("《青山夜话》没有新章节！"));
     QCOMPARE(server_.Requests().size(), std::size_t{1});
 
-    // A cancelled update stops its download at once, retries and all, and leaves the book as it was.
+    // A cancelled update stops its download at once, retries and all, and leaves the book as it was. The
+    // download before it leaves out a chapter the updated book holds, so it asks before it replaces the book.
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
     ToggleRowCheck(list, 2);
+    QString asked;
+    AnswerQuestion(*window_, QMessageBox::Ok, &asked);
     ClickButton(*window_, "按钮4");
     WaitForDownload();
+    QCOMPARE(asked,
+             QStringLiteral("“青山夜话.txt”已存在，不是这次下载写的（它含有这次不下载的章节）。下载完成后会替换它，"
+                            "要继续吗？"));
     QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
     const std::string partial = ReadFileBytes(BookFile("青山夜话"));
     server_.AddFault(path(2), "status=503");
@@ -285,6 +334,10 @@ class WindowDownloadTest : public WindowTest {
   }
 
   void cancelledTitleBoxMergesNothing() {
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    std::filesystem::remove(BookFile("青山夜话"));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
     QString offered;
     AnswerTitleBox(*window_, QString(), &offered);
     ClickButton(*window_, "按钮10");
@@ -294,40 +347,97 @@ class WindowDownloadTest : public WindowTest {
     QVERIFY(ShownMessageBox(*window_) == nullptr);
   }
 
-  void downloadThatWritesNothingSaysSo() {
-    ClickButton(*window_, "按钮6");  // every row unticked
+  // "下载" with nothing ticked, or nothing listed, says so and touches nothing: the chapter files of the book
+  // before stay, and no page is fetched. "合并" with no chapter file refuses to write a book of a title alone.
+  void nothingToDownloadOrMergeSaysSo() {
+    ClickButton(*window_, "按钮10");
+    QCOMPARE(ShownMessageText(*window_), QStringLiteral("下载文件夹里没有章节，无法合并，请先下载！"));
+    QVERIFY(window_->findChildren<QInputDialog*>().isEmpty());
+    QVERIFY(!std::filesystem::exists(BookFile("青山夜话")));
+    ShownMessageBox(*window_)->button(QMessageBox::Ok)->click();
+    QTRY_VERIFY(ShownMessageBox(*window_) == nullptr);
+
     ClickButton(*window_, "按钮4");
     WaitForDownload();
-    QVERIFY(!std::filesystem::exists(BookFile("青山夜话")));
-    QCOMPARE(ShownMessageText(*window_), QStringLiteral("《青山夜话》没有下载到任何章节，未合并！"));
-    // A failure stays until the reader closes it.
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+    std::filesystem::remove(BookFile("青山夜话"));
+    ClickButton(*window_, "按钮6");  // every row unticked
+    server_.ClearRequests();
+    ClickButton(*window_, "按钮4");
+    QVERIFY(!window_->DownloadRunning());
+    QCOMPARE(ShownMessageText(*window_), QStringLiteral("请先勾选要下载的章节！"));
+    // A refusal stays until the reader closes it.
     QTest::qWait(1500);
     QMessageBox* box = ShownMessageBox(*window_);
     QVERIFY(box != nullptr);
     box->button(QMessageBox::Ok)->click();
     QTRY_VERIFY(ShownMessageBox(*window_) == nullptr);
+    QVERIFY(server_.Requests().empty());
+    for (int number = 1; number <= 6; ++number)
+      QVERIFY(std::filesystem::exists(Temp() / (std::to_string(number) + ".txt")));
+    QCOMPARE(ColumnTexts(ChapterList(*window_), 2), QStringList(6, QStringLiteral("下载完成")));
 
-    // An empty list: the button comes back too.
+    // An empty list.
     ParseAddress(*window_, QStringLiteral("http://127.0.0.1:1/none.html"));
     QCOMPARE(ChapterList(*window_)->rowCount(), 0);
     ClickButton(*window_, "按钮4");
+    QVERIFY(!window_->DownloadRunning());
+    QCOMPARE(ShownMessageText(*window_), QStringLiteral("列表里没有章节，请先输入目录页地址并点“目录解析”！"));
+    QVERIFY(std::filesystem::exists(Temp() / "6.txt"));
+  }
+
+  // A book of the same name that this download did not write is replaced only when the reader says so; the
+  // book of an earlier download of the same list is replaced without a question.
+  void replacingABookThisDownloadDidNotWriteAsksFirst() {
+    std::ofstream(BookFile("青山夜话"), std::ios::binary) << "my own notes";
+    QString asked;
+    AnswerQuestion(*window_, QMessageBox::Cancel, &asked);
+    server_.ClearRequests();
+    ClickButton(*window_, "按钮4");
+    QCOMPARE(asked, QStringLiteral(
+                        "“青山夜话.txt”已存在，不是这次下载写的（它没有下载记录）。下载完成后会替换它，要继续吗？"));
+    QVERIFY(!window_->DownloadRunning());
+    QCOMPARE(Button(*window_, "按钮4")->text(), QStringLiteral("下载"));
+    QVERIFY(server_.Requests().empty());
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), std::string("my own notes"));
+
+    asked.clear();
+    AnswerQuestion(*window_, QMessageBox::Ok, &asked);
+    ClickButton(*window_, "按钮4");
     WaitForDownload();
-    // A list without a title downloads under "未命名" and the time.
-    QVERIFY2(QRegularExpression(QStringLiteral("^《未命名_[-_0-9]{19}》没有下载到任何章节，未合并！$"))
-                 .match(ShownMessageText(*window_))
-                 .hasMatch(),
-             qPrintable(ShownMessageText(*window_)));
+    QVERIFY(!asked.isEmpty());
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+
+    // Its own book, downloaded again: no question.
+    ClickButton(*window_, "按钮4");
+    QVERIFY(window_->DownloadRunning());
+    WaitForDownload();
+    QCOMPARE(ReadFileBytes(BookFile("青山夜话")), ExpectedBook(window_->CurrentBook().title));
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+
+    // Another format in the same file name (UTF-8 and GBK books are both .txt).
+    window_->SetBookFormat(BookFormat::kUtf8);
+    asked.clear();
+    AnswerQuestion(*window_, QMessageBox::Cancel, &asked);
+    ClickButton(*window_, "按钮4");
+    QCOMPARE(asked, QStringLiteral(
+                        "“青山夜话.txt”已存在，不是这次下载写的（它是另一种格式）。下载完成后会替换它，要继续吗？"));
+    QVERIFY(!window_->DownloadRunning());
   }
 
   void mergeByHandThatCannotWriteSaysSo() {
-    // A file where the work folder should be: no book can be written.
-    std::filesystem::remove_all(base_ / "Lekto");
-    std::ofstream(base_ / "Lekto") << "in the way";
+    ClickButton(*window_, "按钮4");
+    WaitForDownload();
+    QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
+    // A folder where the book should be: no book can be written.
+    std::filesystem::remove(BookFile("青山夜话"));
+    std::filesystem::create_directory(BookFile("青山夜话"));
     QString offered;
     AnswerTitleBox(*window_, QStringLiteral("青山夜话"), &offered);
     ClickButton(*window_, "按钮10");
     QCOMPARE(ShownMessageText(*window_), QStringLiteral("《青山夜话》合并失败，无法写入书籍文件！"));
-    QCOMPARE(ReadFileBytes(base_ / "Lekto"), std::string("in the way"));
+    QVERIFY(std::filesystem::is_directory(BookFile("青山夜话")));
   }
 
   void parseAndReverseAreRefusedDuringADownload() {

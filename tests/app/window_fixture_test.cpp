@@ -8,8 +8,11 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QProgressBar>
+#include <QRegularExpression>
 #include <QTest>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -96,6 +99,70 @@ class WindowFixtureTest : public WindowTest {
     QCOMPARE(ReadFileBytes(book), expected);
     QCOMPARE(ColumnTexts(ChapterList(*window_), 2), QStringList(39, QStringLiteral("下载完成")));
     QCOMPARE(ShownMessageText(*window_), QStringLiteral("《星河旧梦》下载完毕，合并完成！"));
+  }
+
+  // "取消" in the middle of a download: the workers end the requests they are in, no chapter file is left half
+  // made, nothing is merged; after a restart "下载" on the same list keeps the chapters already written, fetches
+  // only the rest, and says how many it kept. The progress strip counts along, with the time left.
+  void stopAndResumeAfterARestart() {
+    Parse("/gbk/index.html");
+    const std::vector<ExpectedRow> rows = ExpectedRows("gbk");
+    QTableWidget* list = ChapterList(*window_);
+    server_.SetDelay(150);
+    ClickButton(*window_, "按钮4");
+    const QRegularExpression counting(QStringLiteral("^已完成 (\\d+)/39，失败 0，约剩 \\d+ (秒|分钟)$"));
+    QTRY_VERIFY_WITH_TIMEOUT(counting.match(Label(*window_, "标签5")->text()).hasMatch() &&
+                                 counting.match(Label(*window_, "标签5")->text()).captured(1).toInt() >= 6,
+                             20000);
+    const auto* bar = Find<QProgressBar>(*window_, "进度条1");
+    QCOMPARE(bar->maximum(), 39);
+    QVERIFY(bar->value() >= 6);
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    QCOMPARE(Button(*window_, "按钮4")->text(), QStringLiteral("停止中"));
+    QVERIFY(Label(*window_, "标签5")->text().contains(QStringLiteral("正在停止")));
+    QTRY_COMPARE_WITH_TIMEOUT(Button(*window_, "按钮4")->text(), QStringLiteral("下载"), 10000);
+
+    const std::filesystem::path temp = base_ / "Lekto" / "temp";
+    QVERIFY(!std::filesystem::exists(base_ / "Lekto" / "星河旧梦.txt"));
+    const QStringList states = ColumnTexts(list, 2);
+    std::set<int> written;
+    for (int row = 0; row < 39; ++row) {
+      const std::filesystem::path file = temp / (std::to_string(row + 1) + ".txt");
+      QCOMPARE(states[row] == QStringLiteral("下载完成"), std::filesystem::exists(file));
+      if (!std::filesystem::exists(file)) continue;
+      written.insert(row);
+      // Whole chapters only, every page of them.
+      QCOMPARE(ReadFileBytes(file), ExpectedText("gbk", row + 1) + "\r\n");
+    }
+    const int kept = static_cast<int>(written.size());
+    QVERIFY2(kept >= 6 && kept < 39, qPrintable(QString::number(kept)));
+    QCOMPARE(ShownMessageText(*window_),
+             QStringLiteral("《星河旧梦》已停止下载，已完成 %1/39 章，再点“下载”继续，已下载的章节会保留。").arg(kept));
+
+    // The window closed and opened again, the same list parsed.
+    QVERIFY(window_->close());
+    window_ = std::make_unique<MainWindow>(base_);
+    QVERIFY(ShowActive(*window_));
+    server_.SetDelay(0);
+    Parse("/gbk/index.html");
+    server_.ClearRequests();
+    ClickButton(*window_, "按钮4");
+    QTRY_COMPARE_WITH_TIMEOUT(Button(*window_, "按钮4")->text(), QStringLiteral("下载"), 60000);
+    for (const testsupport::RecordedRequest& request : server_.Requests()) {
+      for (int row : written) QVERIFY2(request.target != rows[row].path, request.target.c_str());
+    }
+    QVERIFY(!server_.Requests().empty());
+    std::string expected = window_->CurrentBook().title + "\r\n";
+    for (int row = 1; row <= 39; ++row) expected += ExpectedText("gbk", row) + "\r\n";
+    QCOMPARE(ReadFileBytes(base_ / "Lekto" / "星河旧梦.txt"), expected);
+    QCOMPARE(ShownMessageText(*window_),
+             QStringLiteral("《星河旧梦》下载完毕，合并完成！（保留了上次下载的 %1 章，下载了其余 %2 章）")
+                 .arg(kept)
+                 .arg(39 - kept));
+    QCOMPARE(Label(*window_, "标签5")->text(), QStringLiteral("已完成 39/39（保留 %1 章），失败 0").arg(kept));
+    // The list followed the rows being fetched down to the last.
+    list = ChapterList(*window_);
+    QVERIFY(list->viewport()->rect().contains(list->visualItemRect(list->item(38, 0))));
   }
 
  private:

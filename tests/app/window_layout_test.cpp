@@ -6,6 +6,9 @@
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QMap>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -17,20 +20,89 @@ class WindowLayoutTest : public WindowTest {
   Q_OBJECT
 
  private slots:
+  // The window names the program; the menu bar sits above the client area, whose controls keep their client
+  // coordinates, and the progress strip adds two lines below the buttons.
   void windowFrame() {
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Lekto(Orvane)"));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Lekto"));
     QCOMPARE(window_->objectName(), QStringLiteral("MainWindow"));
     QVERIFY(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
     QVERIFY(window_->windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(window_->windowFlags() & Qt::WindowCloseButtonHint);
+    const auto* menu = Find<QMenuBar>(*window_, "菜单栏");
+    QVERIFY(menu != nullptr && menu->isVisible());
+    QWidget* client = Client();
+    QCOMPARE(client->geometry(), QRect(0, menu->height(), 624, 441 + 42));
     // The default client area is also the smallest; the window can grow from there.
-    QCOMPARE(window_->size(), QSize(624, 441));
-    QCOMPARE(window_->minimumSize(), QSize(624, 441));
+    QCOMPARE(window_->size(), QSize(624, 441 + 42 + menu->height()));
+    QCOMPARE(window_->minimumSize(), window_->size());
     QVERIFY(window_->maximumSize().width() > 2000 && window_->maximumSize().height() > 2000);
-    // Every control lies inside the client area.
-    for (const QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-      QVERIFY2(window_->rect().contains(child->geometry()), qPrintable(child->objectName()));
+    // Every control lies inside the client area, and the new ones overlap none of the old.
+    for (const QWidget* child : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      QVERIFY2(client->rect().contains(child->geometry()), qPrintable(child->objectName()));
     }
+    for (const char* added : {"进度条1", "标签5", "标签6"}) {
+      for (const QWidget* child : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child == Find<QWidget>(*window_, added) || child->objectName() == QStringLiteral("按钮11")) continue;
+        QVERIFY2(!Find<QWidget>(*window_, added)->geometry().intersects(child->geometry()),
+                 qPrintable(QString::fromUtf8(added) + QLatin1Char('/') + child->objectName()));
+      }
+    }
+    // Every control says what it is for.
+    for (const char* name :
+         {"编辑框1", "按钮1", "选择框2", "选择框3", "超级列表框2", "编辑框2", "选择框1", "按钮7", "按钮8", "编辑框3",
+          "按钮5", "按钮6", "按钮9", "按钮4", "按钮10", "按钮2", "按钮3", "按钮11"}) {
+      QVERIFY2(!Find<QWidget>(*window_, name)->toolTip().isEmpty(), name);
+    }
+  }
+
+  // The menu bar holds what has no control of its own: the format (kept between runs), the update, the book
+  // folder, the switches, and the About box with the version and the licence.
+  void menuBarHoldsTheFeatures() {
+    QMenu* book = Find<QMenu>(*window_, "菜单书籍");
+    QVERIFY(book != nullptr);
+    QVERIFY(QMetaObject::invokeMethod(book, "aboutToShow"));
+    const auto action = [book](const QString& text) -> QAction* {
+      for (QAction* candidate : book->actions()) {
+        if (candidate->text().startsWith(text)) return candidate;
+      }
+      return nullptr;
+    };
+    QVERIFY(action(QStringLiteral("GBK 文本（默认）"))->isChecked());
+    QVERIFY(action(QStringLiteral("打开书籍文件夹")) != nullptr);
+    QVERIFY(!action(QStringLiteral("更新上次下载的书"))->isEnabled());  // no book downloaded yet
+    action(QStringLiteral("EPUB 电子书"))->trigger();
+    QCOMPARE(window_->CurrentBookFormat(), BookFormat::kEpub);
+    QVERIFY(QMetaObject::invokeMethod(book, "aboutToShow"));
+    QVERIFY(action(QStringLiteral("EPUB 电子书"))->isChecked());
+    QVERIFY(!action(QStringLiteral("GBK 文本（默认）"))->isChecked());
+
+    // The switches in "选项" and their check boxes are one.
+    QMenu* options = window_->OptionsMenu();
+    QCOMPARE(options->objectName(), QStringLiteral("菜单选项"));
+    QAction* transcode = options->actions().at(0);
+    QCOMPARE(transcode->text(), QStringLiteral("转码"));
+    transcode->trigger();
+    QVERIFY(Find<QCheckBox>(*window_, "选择框2")->isChecked());
+    QVERIFY(window_->CoreControls().Transcode());
+    Click(Find<QCheckBox>(*window_, "选择框2"));
+    QVERIFY(!transcode->isChecked());
+
+    QMenu* help = Find<QMenu>(*window_, "菜单帮助");
+    QString about;
+    QTimer::singleShot(10, [this, &about] {
+      auto* box = window_->findChild<QMessageBox*>(QStringLiteral("关于"));
+      if (box == nullptr) return;
+      about = box->text() + QLatin1Char('\n') + box->informativeText();
+      box->button(QMessageBox::Ok)->click();
+    });
+    help->actions().at(1)->trigger();
+    QVERIFY2(QRegularExpression(QStringLiteral("^Lekto \\d+\\.\\d+")).match(about).hasMatch(), qPrintable(about));
+    QVERIFY2(about.contains(QStringLiteral("GPL-3.0-or-later")), qPrintable(about));
+
+    // The format chosen outlives the window, as every other choice does.
+    QVERIFY(window_->close());
+    window_ = std::make_unique<MainWindow>(base_);
+    QCOMPARE(window_->CurrentBookFormat(), BookFormat::kEpub);
   }
 
   void controls_data() {
@@ -62,6 +134,9 @@ class WindowLayoutTest : public WindowTest {
     row("按钮10", "QPushButton", "合并", {312, 408, 48, 24});
     row("按钮2", "QPushButton", "上一章", {392, 408, 48, 24});
     row("按钮3", "QPushButton", "下一章", {536, 408, 48, 24});
+    row("进度条1", "QProgressBar", "", {8, 436, 160, 18});
+    row("标签5", "QLabel", "", {176, 436, 440, 18});
+    row("标签6", "QLabel", "", {352, 456, 264, 16});
   }
   void controls() {
     QFETCH(QString, kind);
@@ -85,26 +160,32 @@ class WindowLayoutTest : public WindowTest {
   // and back at the default size every control is where the table above puts it.
   void growsWithTheWindow() {
     QMap<QString, QRect> before;
-    for (const QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    for (const QWidget* child : Client()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
       before[child->objectName()] = child->geometry();
+    const QSize base = window_->size();
     const auto now = [this](const char* name) { return Find<QWidget>(*window_, name)->geometry(); };
     const auto was = [&before](const char* name) { return before[QString::fromUtf8(name)]; };
 
-    window_->resize(1224, 741);  // 600 wider, 300 taller
+    window_->resize(base + QSize(600, 300));
     QTRY_COMPARE(now("超级列表框2").size(), QSize(336 + 200, 336 + 300));
-    QCOMPARE(now("编辑框2"), QRect(352 + 200, 64, 264 + 400, 272 + 300));
+    // The content box takes three quarters of the extra height, the filter-rule box below it the last quarter.
+    QCOMPARE(now("编辑框2"), QRect(352 + 200, 64, 264 + 400, 272 + 225));
     QCOMPARE(now("编辑框1").width(), 464 + 600);
     QCOMPARE(now("按钮1").topLeft(), QPoint(480 + 600, 8));
-    QCOMPARE(now("编辑框3"), QRect(352 + 200, 360 + 300, 264 + 400, 48));
+    QCOMPARE(now("标签4").topLeft(), QPoint(352 + 200, 338 + 225));
+    QCOMPARE(now("编辑框3"), QRect(352 + 200, 360 + 225, 264 + 400, 48 + 75));
+    QCOMPARE(now("标签5"), QRect(176, 436 + 300, 440 + 600, 18));
     QCOMPARE(now("按钮4").topLeft(), QPoint(256, 408 + 300));
     QCOMPARE(now("按钮3").topLeft(), QPoint(536 + 600, 408 + 300));
     QCOMPARE(ChapterList(*window_)->columnWidth(1), 200 + 200);
-    for (const QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-      QVERIFY2(window_->rect().contains(child->geometry()), qPrintable(child->objectName()));
+    for (const QWidget* child : Client()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      QVERIFY2(Client()->rect().contains(child->geometry()), qPrintable(child->objectName()));
     }
     QVERIFY(!now("超级列表框2").intersects(now("编辑框2")));
+    QVERIFY(!now("编辑框2").intersects(now("标签4")));
+    QVERIFY(!now("编辑框3").intersects(now("按钮3")));
 
-    window_->resize(624, 441);
+    window_->resize(base);
     QTRY_COMPARE(now("编辑框2"), was("编辑框2"));
     for (auto place = before.cbegin(); place != before.cend(); ++place) {
       QCOMPARE(Find<QWidget>(*window_, place.key().toUtf8().constData())->geometry(), place.value());
@@ -132,6 +213,7 @@ class WindowLayoutTest : public WindowTest {
     QTest::keyClick(AddressBox(*window_), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(AddressBox(*window_)->text(), QStringLiteral("http://127.0.0.1/book/"));
     window_->resize(900, 600);
+    ChapterList(*window_)->setColumnWidth(0, 70);
     QVERIFY(window_->close());
     window_.reset();
 
@@ -144,6 +226,7 @@ class WindowLayoutTest : public WindowTest {
     QVERIFY(Find<QCheckBox>(*window_, "选择框3")->isChecked());
     QCOMPARE(AddressBox(*window_)->text(), QStringLiteral("http://127.0.0.1/book/"));
     QCOMPARE(window_->size(), QSize(900, 600));
+    QCOMPARE(ChapterList(*window_)->columnWidth(0), 70);
     // The core reads what the controls show.
     QCOMPARE(window_->CoreControls().Address(), std::string("http://127.0.0.1/book/"));
     QVERIFY(window_->CoreControls().FiltersEnabled());
@@ -241,6 +324,9 @@ class WindowLayoutTest : public WindowTest {
     // Nobody answers: the box goes away by itself.
     QTRY_VERIFY_WITH_TIMEOUT(ShownMessageBox(*window_) == nullptr, 5000);
   }
+
+ private:
+  QWidget* Client() const { return Find<QWidget>(*window_, "客户区"); }
 };
 
 }  // namespace lekto::apptest
