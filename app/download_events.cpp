@@ -276,8 +276,11 @@ void MainWindow::MergeByHand() {
   // The typed title names this merge's book only; the list keeps the title it was parsed with.
   const std::string title = NamedBookTitle(ToGbk(dialog.textValue()), LocalTimeNow());
 
-  const MergeResult merged =
-      lekto::MergeByHand(FoldersUnder(baseFolder_), title, {bookFormat_, ToGbk(edit1_->text()), book_->chapterTitles});
+  // The book page's author and description come along; the cover is fetched by a download only.
+  const BookMetadata& metadata = book_->metadata;
+  const MergeResult merged = lekto::MergeByHand(
+      FoldersUnder(baseFolder_), title,
+      {bookFormat_, ToGbk(edit1_->text()), book_->chapterTitles, metadata.author, metadata.description, {}});
   if (merged.written && merged.chapters == 0) {
     ShowLastingMessage(this, tr("提示："), tr("下载文件夹里没有章节，无法合并，请先下载！"));
   } else if (merged.written) {

@@ -16,6 +16,10 @@ struct BookContent {
   std::string title;
   std::string sourceAddress;  // the table-of-contents address; empty when not known
   std::vector<BookChapter> chapters;
+  // What the book page said of the book; each empty when not known.
+  std::string author;
+  std::string description;  // lines joined by CR LF
+  std::string cover;        // the cover picture's bytes, a kind CoverImageType (book/cover_image.h) knows
 };
 
 }  // namespace lekto

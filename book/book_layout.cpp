@@ -1,6 +1,7 @@
 #include "book/book_layout.h"
 
 #include "book/atomic_file.h"
+#include "book/cover_image.h"
 #include "text/gbk_text.h"
 #include "text/line_ends.h"
 #include "text/text_codec.h"
@@ -9,7 +10,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <numeric>
 
 namespace lekto {
 
@@ -68,29 +68,42 @@ struct ArchiveClose {
   void operator()(zip_t* archive) const { zip_discard(archive); }
 };
 
-std::optional<std::vector<std::string>> EpubChapters(const std::string& bytes, std::size_t chapters) {
+using Archive = std::unique_ptr<zip_t, ArchiveClose>;
+
+// The archive over `bytes`, which must outlive it; empty when they are no archive.
+Archive OpenArchive(const std::string& bytes) {
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
-  std::unique_ptr<zip_t, ArchiveClose> archive(source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr);
+  Archive archive(source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr);
   zip_error_fini(&error);
-  if (!archive) {
-    if (source) zip_source_free(source);
-    return std::nullopt;
-  }
+  if (!archive && source) zip_source_free(source);
+  return archive;
+}
+
+// The bytes of the entry `name`; std::nullopt when the archive lacks it or it cannot be read whole.
+std::optional<std::string> ReadEntry(zip_t* archive, const char* name) {
+  zip_stat_t stat;
+  if (zip_stat(archive, name, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) return std::nullopt;
+  zip_file_t* file = zip_fopen(archive, name, 0);
+  if (file == nullptr) return std::nullopt;
+  std::string bytes(stat.size, '\0');
+  const zip_int64_t read = zip_fread(file, bytes.data(), bytes.size());
+  zip_fclose(file);
+  if (read != static_cast<zip_int64_t>(bytes.size())) return std::nullopt;
+  return bytes;
+}
+
+std::optional<std::vector<std::string>> EpubChapters(const std::string& bytes, std::size_t chapters) {
+  const Archive archive = OpenArchive(bytes);
+  if (!archive) return std::nullopt;
   std::vector<std::string> texts;
   for (std::size_t number = 1; number <= chapters; ++number) {
     char name[64];
     std::snprintf(name, sizeof name, "OEBPS/chapter-%04zu.xhtml", number);
-    zip_stat_t stat;
-    if (zip_stat(archive.get(), name, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) return std::nullopt;
-    zip_file_t* file = zip_fopen(archive.get(), name, 0);
-    if (file == nullptr) return std::nullopt;
-    std::string document(stat.size, '\0');
-    const zip_int64_t read = zip_fread(file, document.data(), document.size());
-    zip_fclose(file);
-    if (read != static_cast<zip_int64_t>(document.size())) return std::nullopt;
-    std::optional<std::string> text = ChapterFromDocument(document);
+    const std::optional<std::string> document = ReadEntry(archive.get(), name);
+    if (!document) return std::nullopt;
+    std::optional<std::string> text = ChapterFromDocument(*document);
     if (!text) return std::nullopt;
     texts.push_back(std::move(*text));
   }
@@ -113,18 +126,36 @@ std::string BookHash(std::string_view bytes) {
   return text;
 }
 
+std::string ReadEpubCover(const fs::path& file) {
+  const std::optional<std::string> bytes = ReadWholeFile(file);
+  const Archive archive = bytes ? OpenArchive(*bytes) : Archive();
+  if (!archive) return {};
+  for (const char* name : {"OEBPS/cover.jpg", "OEBPS/cover.png", "OEBPS/cover.gif"}) {
+    std::optional<std::string> cover = ReadEntry(archive.get(), name);
+    if (cover && CoverImageType(*cover)) return std::move(*cover);
+  }
+  return {};
+}
+
 std::optional<std::vector<std::string>> ReadBookChapters(const fs::path& file, BookFormat format,
                                                          const BookLayout& layout) {
   const std::optional<std::string> bytes = ReadWholeFile(file);
   if (!bytes || bytes->size() != layout.bytes || BookHash(*bytes) != layout.hash) return std::nullopt;
   if (format == BookFormat::kEpub) return EpubChapters(*bytes, layout.chapterBytes.size());
 
-  const std::uint64_t body = std::accumulate(layout.chapterBytes.begin(), layout.chapterBytes.end(), std::uint64_t{0});
-  if (body > bytes->size()) return std::nullopt;
-  // The title line comes first; the chapters follow it back to back up to the end of the file.
+  // Summed with a bound at every step: a record edited by hand cannot wrap the sum round to a small number.
+  std::uint64_t body = 0;
+  for (const std::uint64_t size : layout.chapterBytes) {
+    if (size > bytes->size() || layout.chapterGap > bytes->size()) return std::nullopt;
+    body += size + layout.chapterGap;
+    if (body > bytes->size()) return std::nullopt;
+  }
+  // The head (title and author lines) comes first; the chapters follow it up to the end of the file, each after
+  // its gap.
   std::size_t at = bytes->size() - body;
   std::vector<std::string> texts;
   for (const std::uint64_t size : layout.chapterBytes) {
+    at += layout.chapterGap;
     const std::string_view chapter = std::string_view(*bytes).substr(at, size);
     texts.push_back(format == BookFormat::kUtf8 ? FromUtf8Lines(chapter) : std::string(chapter));
     at += size;

@@ -21,6 +21,9 @@ struct BookLayout {
   // One entry per chapter, in book order: the bytes it takes in a text book (an EPUB's entries are not read). A
   // writer fills it for text books only; a record gives one entry per written chapter in any format.
   std::vector<std::uint64_t> chapterBytes;
+  // The bytes a text book has before each chapter beyond its chapterBytes (ChapterGapBytes of book/text_book.h);
+  // 0 in books written before chapters were set apart.
+  std::uint64_t chapterGap = 0;
 };
 
 // The 64-bit FNV-1a hash of `bytes` as 16 hex digits: tells a changed file from the one written.
@@ -32,5 +35,9 @@ std::string BookHash(std::string_view bytes);
 // many chapters.
 std::optional<std::vector<std::string>> ReadBookChapters(const std::filesystem::path& file, BookFormat format,
                                                          const BookLayout& layout);
+
+// The cover picture of an EPUB the EPUB writer made, so that a book written again keeps it without fetching it
+// again; empty when the book has none or is no EPUB.
+std::string ReadEpubCover(const std::filesystem::path& file);
 
 }  // namespace lekto

@@ -1,5 +1,6 @@
 #include "book/epub_book.h"
 
+#include "book/cover_image.h"
 #include "book/text_book.h"
 
 #include <zip.h>
@@ -9,6 +10,7 @@
 #include <ctime>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace lekto {
@@ -169,8 +171,31 @@ std::string NavDocument(const std::vector<EpubChapter>& chapters, std::string_vi
   return out;
 }
 
+// What the package says of the book beyond its title and chapters, escaped where it is text.
+struct PackageMetadata {
+  std::string author;
+  std::string description;
+  std::optional<ImageType> cover;  // the cover picture's kind; none when the book has no cover
+};
+
+// The description's lines as one text: line breaks kept, each line's indent gone.
+std::string DescriptionText(const std::string& description) {
+  const std::string utf8 = ToUtf8Lines(description);
+  std::string out;
+  for (std::string_view line : NonEmptyLines(utf8)) {
+    if (!out.empty()) out += '\n';
+    out += Escape(line);
+  }
+  return out;
+}
+
+std::string CoverName(const ImageType& cover) {
+  return "cover" + std::string(cover.extension);
+}
+
 std::string PackageDocument(const std::vector<EpubChapter>& chapters, std::string_view language, std::string_view title,
-                            std::string_view identifier, std::string_view source, std::string_view modified) {
+                            std::string_view identifier, std::string_view source, std::string_view modified,
+                            const PackageMetadata& metadata) {
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   out += "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\" unique-identifier=\"book-id\" xml:lang=\"";
   out += language;
@@ -178,11 +203,19 @@ std::string PackageDocument(const std::vector<EpubChapter>& chapters, std::strin
   out += "    <dc:identifier id=\"book-id\">" + Escape(identifier) + "</dc:identifier>\n";
   out += "    <dc:title>" + std::string(title) + "</dc:title>\n";
   out += "    <dc:language>" + std::string(language) + "</dc:language>\n";
+  if (!metadata.author.empty()) out += "    <dc:creator id=\"author\">" + metadata.author + "</dc:creator>\n";
+  if (!metadata.description.empty()) out += "    <dc:description>" + metadata.description + "</dc:description>\n";
   if (!source.empty()) out += "    <dc:source>" + Escape(source) + "</dc:source>\n";
   out += "    <meta property=\"dcterms:modified\">" + std::string(modified) + "</meta>\n";
+  // Readers made for EPUB 2 find the cover by this meta alone; EPUB 3 readers by the manifest item's property.
+  if (metadata.cover) out += "    <meta name=\"cover\" content=\"cover-image\"/>\n";
   out += "  </metadata>\n  <manifest>\n";
   out += "    <item id=\"nav\" href=\"nav.xhtml\" media-type=\"application/xhtml+xml\" properties=\"nav\"/>\n";
   out += "    <item id=\"style\" href=\"style.css\" media-type=\"text/css\"/>\n";
+  if (metadata.cover) {
+    out += "    <item id=\"cover-image\" href=\"" + CoverName(*metadata.cover) + "\" media-type=\"" +
+           std::string(metadata.cover->mediaType) + "\" properties=\"cover-image\"/>\n";
+  }
   for (std::size_t i = 0; i < chapters.size(); ++i) {
     out += "    <item id=\"c" + std::to_string(i + 1) + "\" href=\"" + chapters[i].file +
            "\" media-type=\"application/xhtml+xml\"/>\n";
@@ -302,13 +335,23 @@ std::string EpubBookBytes(const BookContent& book, std::string_view modified) {
   const std::string identifier =
       BookIdentifier(ToUtf8Lines(book.sourceAddress.empty() ? book.title : book.sourceAddress));
 
+  PackageMetadata metadata{Escape(TrimBlanks(ToUtf8Lines(book.author))), DescriptionText(book.description),
+                           CoverImageType(book.cover)};
+  // WebP became a core image type only with EPUB 3.3: readers (and checkers) of EPUB 3.2 refuse it as the cover,
+  // so such a book goes without one.
+  if (metadata.cover && metadata.cover->mediaType == "image/webp") metadata.cover.reset();
+
   ArchiveBuilder archive;
   archive.Add("mimetype", std::string(kMimetype), false);
   archive.Add("META-INF/container.xml", std::string(kContainer), true);
-  archive.Add("OEBPS/content.opf",
-              PackageDocument(chapters, language, title, identifier, ToUtf8Lines(book.sourceAddress), modified), true);
+  archive.Add(
+      "OEBPS/content.opf",
+      PackageDocument(chapters, language, title, identifier, ToUtf8Lines(book.sourceAddress), modified, metadata),
+      true);
   archive.Add("OEBPS/nav.xhtml", NavDocument(chapters, language, title), true);
   archive.Add("OEBPS/style.css", std::string(kStyle), true);
+  // Pictures are compressed already; deflating them again only costs time.
+  if (metadata.cover) archive.Add("OEBPS/" + CoverName(*metadata.cover), book.cover, false);
   for (const EpubChapter& chapter : chapters) {
     archive.Add("OEBPS/" + chapter.file, ChapterDocument(chapter, language), true);
   }

@@ -2,8 +2,10 @@
 // The EPUB 3 form of a book: one XHTML document per chapter (the chapter title as its heading, every non-empty
 // line a paragraph), a navigation document listing every chapter in order, and the package metadata: title,
 // language (zh or en, as the text shows), an identifier that stays the same for the same table of contents (so a
-// reader takes an updated book for the same book) and the source address. The archive holds the "mimetype" file
-// first and uncompressed, as the container format asks.
+// reader takes an updated book for the same book), the source address, and where the book page gave them the
+// author, the description and the cover picture (a JPEG, PNG or GIF; a WebP picture is left out, since EPUB 3.2
+// readers refuse it). The archive holds the "mimetype"
+// file first and uncompressed, as the container format asks.
 #include <string>
 #include <string_view>
 

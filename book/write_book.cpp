@@ -56,6 +56,7 @@ WrittenBook WriteBookFile(const std::filesystem::path& target, BookFormat format
   const std::string bytes = BookBytes(format, book, &result.layout.chapterBytes, &result.lostCharacters);
   if (bytes.empty()) return result;  // an archive that could not be built; text books always have a title line
   result.layout.bytes = bytes.size();
+  result.layout.chapterGap = ChapterGapBytes(format);
   result.layout.hash = BookHash(bytes);
   file.Write(bytes);
   result.written = file.Commit();

@@ -9,6 +9,13 @@
 
 namespace lekto {
 
+// What the book page says of the book besides its title and chapters; each part empty when the page does not say.
+struct BookMetadata {
+  std::string author;
+  std::string description;   // lines joined by CR LF
+  std::string coverAddress;  // the cover picture's absolute address
+};
+
 struct Book {
   std::string title;     // BookTitle
   std::string siteRoot;  // SiteRoot: scheme and host of the table-of-contents address, no trailing slash
@@ -16,6 +23,7 @@ struct Book {
   std::vector<std::string> chapterLinks;
   // The site listed the chapters newest first; the rows stand in reading order, and the reader is told once.
   bool listedNewestFirst = false;
+  BookMetadata metadata;
 
   int RowCount() const { return static_cast<int>(chapterLinks.size()); }
   // The link and title of a 0-based row; the empty text for a row outside the lists.

@@ -22,9 +22,9 @@ void PrintHelp(std::ostream& out) {
   }
   out << "\n"
          "options, before or after the arguments (update takes the book's own switches and filters):\n"
-         "  --transcode        switch on 转码 (transcoding)\n"
-         "  --preprocess       switch on 预处理 (page pre-processing)\n"
-         "  --filter PATTERN   a filter rule; repeatable, one rule each, all of them enabled (启用)\n"
+         "  --transcode        switch on transcoding (the window's 转码)\n"
+         "  --preprocess       switch on page pre-processing (the window's 预处理)\n"
+         "  --filter PATTERN   a filter rule; repeatable, one rule each, all of them enabled (the window's 启用)\n"
          "options of every command:\n"
          "  --browser WHEN     read pages in a browser (Qt WebEngine, offscreen): auto (the default) where a\n"
          "                     page is built by script or shows a browser check, always, or never\n"

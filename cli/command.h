@@ -74,9 +74,9 @@ void EndBuiltInBrowser();
 // Tells the user what was wrong and how the command is used; returns kExitUsage.
 int UsageError(const CommandContext& context, std::string_view message);
 // Parses the table of contents at the controls' address, read in the browser where it is built by script.
-// std::nullopt, after telling the user "请输入章节目录地址！", when the address is empty or lacks "http". A book
-// without rows comes back after the user was told why: the first page could not be fetched (and what happened),
-// the site showed a browser check, or the page arrived but holds no chapter list.
+// std::nullopt, after asking the user for a table-of-contents address, when the address is empty or lacks
+// "http". A book without rows comes back after the user was told why: the first page could not be fetched (and
+// what happened), the site showed a browser check, or the page arrived but holds no chapter list.
 std::optional<Book> LoadBook(const CommandContext& context, const Controls& controls);
 // What happened to a fetch that gave no page, in a few words: "HTTP 404", "connection refused or host not
 // found", "timed out", "empty page"; empty when it gave one.

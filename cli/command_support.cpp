@@ -28,7 +28,7 @@ std::optional<Book> LoadBook(const CommandContext& context, const Controls& cont
   std::optional<Book> book =
       ParseTocWithBrowser(controls, RecordingFailures(context.fetch, failures), context.browser, &problem);
   if (!book) {
-    context.err << "请输入章节目录地址！\n";
+    context.err << "lekto-cli: enter the address of a table-of-contents page (http:// or https://)\n";
   } else if (book->RowCount() == 0 && problem == PageProblem::kCheckPage) {
     context.err << "lekto-cli: the site shows a browser check (\"checking your browser\") instead of the page; "
                 << (context.browser.use == BrowserUse::kNever ? "--browser never does not try to pass it"

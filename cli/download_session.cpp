@@ -213,7 +213,8 @@ SessionOutcome RunDownloadSession(const CommandContext& context, Controls& contr
       outcome.started = true;
       break;
     case DownloadManager::StartResult::kFolderInUse:
-      context.err << "lekto-cli: 另一个下载正在使用文件夹 " << folders.temp.string() << "，请等它结束后再试\n";
+      context.err << "lekto-cli: another download is using the folder " << folders.temp.string()
+                  << "; try again when it has finished\n";
       return outcome;
     default:
       context.err << "lekto-cli: the download could not be started in " << folders.temp.string() << "\n";

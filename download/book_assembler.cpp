@@ -37,7 +37,8 @@ int ChapterNumberOf(std::string_view name) {
 // Reads the chapter files of the given numbers that exist, in the order given, and writes the book.
 MergeResult Merge(const WorkFolders& folders, std::string_view bookTitle, const std::vector<int>& numbers,
                   const BookOptions& options) {
-  BookContent book{std::string(bookTitle), options.sourceAddress, {}};
+  BookContent book{std::string(bookTitle), options.sourceAddress, {},
+                   options.author,         options.description,   options.cover};
   int appended = 0;
   for (int number : numbers) {
     const fs::path file = ChapterFile(folders, number);

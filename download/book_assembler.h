@@ -31,6 +31,9 @@ struct BookOptions {
   BookFormat format = BookFormat::kGbk;
   std::string sourceAddress;               // the table-of-contents address (GBK), for the EPUB's metadata
   std::vector<std::string> chapterTitles;  // the list's title of every row (GBK), the EPUB's headings; may be empty
+  std::string author;                      // GBK: the author line of a UTF-8 book, the EPUB's creator
+  std::string description;                 // GBK, lines joined by CR LF: the EPUB's description
+  std::string cover;                       // the cover picture's bytes, for the EPUB
   // Per row (GBK): the line the book holds where the row's chapter file is missing because it failed
   // (MissingChapterMarker), or after the chapter file of a chapter that lacks a page (MissingPageMarker); empty
   // or absent for every other row.

@@ -55,6 +55,7 @@ std::optional<RecordedBook> OpenRecordedBook(const fs::path& path, OpenProblem& 
     return std::nullopt;
   }
   book.format = *format;
+  if (book.format == BookFormat::kEpub) book.cover = ReadEpubCover(book.bookFile);
   book.texts.reserve(record->chapters.size());
   std::size_t next = 0;
   for (const RecordedChapter& chapter : record->chapters) {
@@ -87,6 +88,7 @@ DownloadOptions UpdateDownloadOptions(const RecordedBook& book, DownloadOptions 
   pacing.merge = false;
   pacing.resume = false;
   pacing.reversedList = book.record.reversed;
+  pacing.fetchCover = book.cover.empty();
   return pacing;
 }
 
@@ -138,6 +140,15 @@ UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const s
   updated.content.sourceAddress = was.address;
   updated.record = was;
   updated.record.chapters.clear();
+  const auto keepOrTake = [](std::string& kept, const std::string& page) {
+    if (kept.empty()) kept = page;
+  };
+  keepOrTake(updated.record.author, toc.metadata.author);
+  keepOrTake(updated.record.description, toc.metadata.description);
+  keepOrTake(updated.record.coverAddress, toc.metadata.coverAddress);
+  updated.content.author = updated.record.author;
+  updated.content.description = updated.record.description;
+  updated.content.cover = !old.cover.empty() ? old.cover : report != nullptr ? report->cover : std::string();
   const auto keepOld = [&](std::size_t i) {
     updated.content.chapters.push_back({was.chapters[i].title, old.texts[i]});
     updated.record.chapters.push_back(

@@ -28,6 +28,7 @@ struct RecordedBook {
   DownloadRecord record;
   BookFormat format = BookFormat::kGbk;
   std::vector<std::string> texts;  // per recorded chapter: its text read back from the book; empty when not written
+  std::string cover;               // an EPUB's cover picture, read back from the book; empty when it has none
 };
 
 enum class OpenProblem {
@@ -72,7 +73,8 @@ std::optional<UpdatePlan> PlanUpdate(const RecordedBook& book, const Fetcher& fe
 // The rows of `toc` whose links no chapter of the book holds (`toc` in the book's order).
 std::vector<int> RowsToFetch(const RecordedBook& book, const Book& toc);
 
-// How the download of an update runs: `pacing` (workers, delay) in the book's format, without a merge.
+// How the download of an update runs: `pacing` (workers, delay) in the book's format, without a merge. The
+// cover is fetched only for an EPUB that has none yet.
 DownloadOptions UpdateDownloadOptions(const RecordedBook& book, DownloadOptions pacing = {});
 
 // The folders of an update: the book's own folder and the chapter folder a download into it would use.
@@ -89,7 +91,8 @@ struct UpdatedBook {
 // `chapterFolder`. A row neither held nor fetched keeps what the book held of it (a part, a missing-chapter
 // line); without that it gets a missing-chapter line when `report` says it failed, and otherwise stays out of
 // the book; either way it is recorded as not written. `report`, when given, also tells a fetched chapter that
-// lacks a page.
+// lacks a page, and brings the cover the download fetched. The author, description and cover the record and the
+// book hold are kept; what they lack is taken from the book page as `toc` read it.
 UpdatedBook ComposeUpdatedBook(const RecordedBook& old, const Book& toc, const std::vector<bool>& fetched,
                                const std::filesystem::path& chapterFolder, const DownloadReport* report = nullptr);
 

@@ -1,6 +1,7 @@
 #include "download/download_manager.h"
 
 #include "book/atomic_file.h"
+#include "book/cover_image.h"
 #include "chapter/chapter_pipeline.h"
 #include "download/controls_snapshot.h"
 #include "download/download_record.h"
@@ -173,6 +174,9 @@ DownloadRecord MakeRecord(const Book& book, const Controls& controls, const std:
   record.preprocess = controls.Preprocess();
   record.filtersEnabled = controls.FiltersEnabled();
   record.filterRules = controls.FilterRules();
+  record.author = book.metadata.author;
+  record.description = book.metadata.description;
+  record.coverAddress = book.metadata.coverAddress;
   record.chapters.reserve(static_cast<std::size_t>(book.RowCount()));
   for (int row = 0; row < book.RowCount(); ++row) {
     const auto index = static_cast<std::size_t>(row);
@@ -531,6 +535,20 @@ http::Response DownloadManager::FetchWithRetries(Run& run, const std::string& ur
   }
 }
 
+std::string DownloadManager::FetchCover(Run& run) {
+  const std::string& address = run.book->metadata.coverAddress;
+  if (run.options.format != BookFormat::kEpub || !run.options.fetchCover || address.empty()) return {};
+  bool stopped = false;
+  http::Response response;
+  try {
+    response = FetchWithRetries(run, address, stopped);
+  } catch (...) {
+    return {};
+  }
+  if (stopped || !response.Ok() || !CoverImageType(response.body)) return {};
+  return std::move(response.body);
+}
+
 void DownloadManager::Finish(Run& run) {
   DownloadReport& report = run.report;
   const int rows = run.book->RowCount();
@@ -547,6 +565,10 @@ void DownloadManager::Finish(Run& run) {
       ++report.written;
     if (outcome == ChapterOutcome::kKept) ++report.kept;
     if (outcome == ChapterOutcome::kIncomplete) ++report.incomplete;
+  }
+  if (!report.cancelled && report.written > 0) {
+    report.cover = FetchCover(run);
+    report.cancelled = stop_;  // stopped while the cover came: stopped like any other download, no book
   }
   // A download that wrote nothing does not replace an existing book with a title line alone.
   if (!report.cancelled && report.written > 0 && run.options.merge) {
@@ -572,9 +594,10 @@ void DownloadManager::Finish(Run& run) {
           MissingPageMarker(row, run.book->TitleAt(row), report.missingPages[static_cast<std::size_t>(row)]);
     }
     try {
-      report.merge = MergeAfterDownload(
-          folders_, run.book->title, rows,
-          {run.options.format, run.controls->Address(), run.book->chapterTitles, std::move(markers)});
+      const BookMetadata& metadata = run.book->metadata;
+      report.merge = MergeAfterDownload(folders_, run.book->title, rows,
+                                        {run.options.format, run.controls->Address(), run.book->chapterTitles,
+                                         metadata.author, metadata.description, report.cover, std::move(markers)});
       report.merged = true;
       if (report.merge.written) {
         DownloadRecord record = MakeRecord(*run.book, *run.controls, inBook, run.options, MissingReasons(report));

@@ -88,6 +88,7 @@ struct DownloadOptions {
   BookFormat format = BookFormat::kGbk;  // of the book the merge writes
   bool merge = true;          // false: the chapter files are left for the caller (an update assembles its book)
   bool reversedList = false;  // the book's rows are the list's in reverse order: said in the record
+  bool fetchCover = true;     // an EPUB's cover picture is fetched (once, after the chapters) when the page names one
 };
 
 struct DownloadReport {
@@ -103,6 +104,7 @@ struct DownloadReport {
   bool writeError = false;                // a chapter file could not be written: the download stopped
   bool merged = false;  // false when cancelled, when no chapter file was written (an old book stays), or not asked
   MergeResult merge;    // meaningful when `merged`
+  std::string cover;    // the cover picture fetched for an EPUB (checked to be one); empty when none
 
   std::vector<int> FailedRows() const;      // 0-based rows that were ticked but gave no chapter file
   std::vector<int> IncompleteRows() const;  // 0-based rows written without a later page
@@ -162,6 +164,8 @@ class DownloadManager {
   // One page: paced per host and retried by the policy; the last answer when every try failed. `stopped` is set
   // when the download was stopped before a try.
   http::Response FetchWithRetries(Run& run, const std::string& url, bool& stopped);
+  // The book's cover picture for an EPUB, fetched like a page; empty unless it arrived whole and is a picture.
+  std::string FetchCover(Run& run);
   void Finish(Run& run);
 
   Controls& controls_;

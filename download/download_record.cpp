@@ -138,7 +138,13 @@ std::string Serialise(const DownloadRecord& record) {
   field("rules", Escape(record.filterRules));
   field("format", Escape(record.format));
   if (record.reversed) field("reversed", "1");
-  if (!record.bookHash.empty()) field("book", std::to_string(record.bookBytes) + "\t" + Escape(record.bookHash));
+  if (!record.author.empty()) field("author", Escape(record.author));
+  if (!record.description.empty()) field("description", Escape(record.description));
+  if (!record.coverAddress.empty()) field("cover", Escape(record.coverAddress));
+  if (!record.bookHash.empty()) {
+    field("book", std::to_string(record.bookBytes) + "\t" + Escape(record.bookHash) +
+                      (record.chapterGap > 0 ? "\t" + std::to_string(record.chapterGap) : std::string()));
+  }
   for (const RecordedChapter& chapter : record.chapters) {
     out += "chapter\t";
     out += chapter.written ? "1\t" : "0\t";
@@ -236,9 +242,16 @@ std::optional<DownloadRecord> ReadDownloadRecord(const fs::path& file) {
       record.format = Unescape(value);
     } else if (key == "reversed") {
       record.reversed = value == "1";
+    } else if (key == "author") {
+      record.author = Unescape(value);
+    } else if (key == "description") {
+      record.description = Unescape(value);
+    } else if (key == "cover") {
+      record.coverAddress = Unescape(value);
     } else if (key == "book" && fields.size() >= 3) {
       record.bookBytes = ParseCount(value);
       record.bookHash = Unescape(fields[2]);
+      record.chapterGap = fields.size() >= 4 ? ParseCount(fields[3]) : 0;
     }
   }
   return record;
@@ -257,6 +270,7 @@ fs::path BookRecordPath(const fs::path& bookFile) {
 void ApplyLayout(DownloadRecord& record, const BookLayout& layout) {
   record.bookBytes = layout.bytes;
   record.bookHash = layout.hash;
+  record.chapterGap = layout.chapterGap;
   std::size_t next = 0;  // the layout lists the chapters the book holds alone
   for (RecordedChapter& chapter : record.chapters) {
     chapter.bytes = chapter.InBook() && next < layout.chapterBytes.size() ? layout.chapterBytes[next++] : 0;
@@ -264,7 +278,7 @@ void ApplyLayout(DownloadRecord& record, const BookLayout& layout) {
 }
 
 BookLayout LayoutOf(const DownloadRecord& record) {
-  BookLayout layout{record.bookBytes, record.bookHash, {}};
+  BookLayout layout{record.bookBytes, record.bookHash, {}, record.chapterGap};
   for (const RecordedChapter& chapter : record.chapters) {
     if (chapter.InBook()) layout.chapterBytes.push_back(chapter.bytes);
   }

@@ -11,7 +11,12 @@
 //   rules<TAB>广告\r\n.*?推荐     (the filter-rule box, escaped)
 //   format<TAB>gbk
 //   reversed<TAB>1             (the rows were taken in reverse list order; absent otherwise)
-//   book<TAB>123456<TAB>0123456789abcdef    (beside a book: the book file's size and BookHash)
+//   author<TAB>某某             (what the book page said of the book, each only when it said it)
+//   description<TAB>第一行\r\n第二行
+//   cover<TAB>http://example.com/cover.jpg
+//   book<TAB>123456<TAB>0123456789abcdef<TAB>1
+//                              (beside a book: the book file's size and BookHash, and the bytes before each
+//                               chapter of a text book, absent when 0)
 //   chapter<TAB>1<TAB>第1章<TAB>http://example.com/book/1.html<TAB>5120
 //                              (written 1 or 0, title, link, bytes in a text book; one per row, in book order)
 //   chapter<TAB>0<TAB>第2章<TAB>http://example.com/book/2.html<TAB>61<TAB>下载失败：HTTP 404
@@ -51,11 +56,15 @@ struct DownloadRecord {
   bool transcode = false;
   bool preprocess = false;
   bool filtersEnabled = false;
-  std::string filterRules;      // lines joined by CR LF (GBK)
-  std::string format = "gbk";   // output format of the book
-  bool reversed = false;        // the rows are the list's in reverse order
+  std::string filterRules;     // lines joined by CR LF (GBK)
+  std::string format = "gbk";  // output format of the book
+  bool reversed = false;       // the rows are the list's in reverse order
+  std::string author;          // what the book page said of the book (GBK); empty when it said nothing
+  std::string description;
+  std::string coverAddress;
   std::uint64_t bookBytes = 0;  // the book file's size and BookHash; empty hash when not known
   std::string bookHash;
+  std::uint64_t chapterGap = 0;           // BookLayout::chapterGap of the book
   std::vector<RecordedChapter> chapters;  // one per row, in row order (beside a book: in book order)
 };
 

@@ -27,6 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<lekto::Book> book = lekto::ParseToc(controls, fetch);
   Check(served <= static_cast<std::size_t>(lekto::kMaxTocPages), "no parse reads more pages than its cap");
   if (book) Check(book->chapterTitles.size() == book->chapterLinks.size(), "one title for every link");
+  if (book) {
+    std::string scheme = book->metadata.coverAddress.substr(0, 8);
+    for (char& c : scheme) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    Check(scheme.empty() || scheme.starts_with("http://") || scheme.starts_with("https://"),
+          "a cover address is a web address");
+    Check(book->metadata.author.find_first_of("\r\n") == std::string::npos, "an author is one line");
+  }
 
   for (const std::string& page : pages) lekto::TocBookTitle(page);
   return 0;

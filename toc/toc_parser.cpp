@@ -8,6 +8,7 @@
 #include "text/gbk_text.h"
 #include "text/page_charset.h"
 #include "text/text_codec.h"
+#include "toc/book_metadata.h"
 #include "toc/toc_pages.h"
 #include "toc/toc_row_ends.h"
 #include "toc/toc_second_opinion.h"
@@ -166,6 +167,7 @@ std::optional<Book> ParseToc(const Controls& controls, const Fetcher& fetch) {
   std::string page = text::PageToGbk(first.body, charset);
   book.siteRoot = TocSiteRoot(address);
   book.title = TocBookTitle(page);
+  book.metadata = ReadBookMetadata(page, address, book.siteRoot);
 
   // The pages as read, kept for the second opinion.
   std::vector<TocPage> pages;

@@ -226,7 +226,7 @@ TEST(Cli, AddressWithoutHttpIsRefused) {
     const Outcome r = RunCaptured(args);
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "请输入章节目录地址！\n");
+    EXPECT_EQ(r.err, "lekto-cli: enter the address of a table-of-contents page (http:// or https://)\n");
   }
 }
 

@@ -60,11 +60,13 @@ TEST_F(BookFormatsTest, GbkAsAlwaysUtf8AndEpubKeepEveryCharacter) {
   const fs::path gbk = Download({});
   EXPECT_EQ(gbk.filename(), "连载手记.txt");
   std::string expectedGbk = text::Gbk(u8"连载手记") + "\r\n";
-  std::string expectedUtf8 = "连载手记\r\n";  // text books end every line with CR LF, the UTF-8 one too
+  // The UTF-8 book names the author the book page shows, ends its lines with CR LF as the GBK one does, and sets
+  // each chapter (whose text here ends in a line break already) one blank line apart.
+  std::string expectedUtf8 = "连载手记\r\n作者：测试\r\n";
   for (int row = 1; row <= kChapters; ++row) {
     expectedGbk += testsupport::ExpectedChapterFile("serial-later", row);
     expectedUtf8 +=
-        ReadFileBytes(kFixtureSite / "expected" / "serial-later" / (std::to_string(row) + ".utf8.txt")) + "\r\n";
+        "\r\n" + ReadFileBytes(kFixtureSite / "expected" / "serial-later" / (std::to_string(row) + ".utf8.txt"));
   }
   ASSERT_NE(expectedUtf8.find(kRare), std::string::npos);
   EXPECT_TRUE(SameBytes(ReadFileBytes(gbk), expectedGbk));

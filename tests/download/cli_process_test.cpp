@@ -148,7 +148,7 @@ TEST_F(CliProcessTest, InterruptThenResume) {
   std::string err;
   const std::vector<int> before = ChapterFiles();
   EXPECT_EQ(RunInProcess(Args(), err), 1);
-  EXPECT_NE(err.find("另一个下载正在使用文件夹"), std::string::npos) << err;
+  EXPECT_NE(err.find("another download is using the folder"), std::string::npos) << err;
   const std::vector<int> after = ChapterFiles();
   EXPECT_TRUE(std::includes(after.begin(), after.end(), before.begin(), before.end()));
 
