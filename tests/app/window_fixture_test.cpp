@@ -101,6 +101,24 @@ class WindowFixtureTest : public WindowTest {
     QCOMPARE(ShownMessageText(*window_), QStringLiteral("《星河旧梦》下载完毕，合并完成！"));
   }
 
+  // A book whose pages go wrong in the ways fetching can: each row's state says what happened to it, the book
+  // marks what is missing, and the closing message says how many characters the GBK book could not hold and
+  // which formats keep them.
+  void faultyBookSaysWhatHappenedToEachChapter() {
+    Parse("/fetch/index.html");
+    ClickButton(*window_, "按钮4");
+    QTRY_COMPARE_WITH_TIMEOUT(Button(*window_, "按钮4")->text(), QStringLiteral("下载"), 60000);
+    const QStringList states = ColumnTexts(ChapterList(*window_), 2);
+    QCOMPARE(states.size(), 8);
+    QCOMPARE(states[3], QStringLiteral("下载完成（缺第3页）"));
+    QCOMPARE(states[6], QStringLiteral("下载失败：HTTP 404"));
+    QCOMPARE(states.count(QStringLiteral("下载完成")), 6);
+    const QString message = ShownMessageText(*window_);
+    QVERIFY2(message.contains(QStringLiteral("1 章下载失败")), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("书中有 2 个字符 GBK 无法表示，已写成“?”；选“UTF-8 文本”或“EPUB 电子书”")),
+             qPrintable(message));
+  }
+
   // "取消" in the middle of a download: the workers end the requests they are in, no chapter file is left half
   // made, nothing is merged; after a restart "下载" on the same list keeps the chapters already written, fetches
   // only the rest, and says how many it kept. The progress strip counts along, with the time left.
