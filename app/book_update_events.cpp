@@ -7,6 +7,7 @@
 
 #include "app/qt_text.h"
 #include "app/timed_message.h"
+#include "app/window_browser.h"
 #include "chapter/chapter_pipeline.h"
 #include "download/book_update.h"
 #include "download/download_manager.h"
@@ -67,13 +68,14 @@ void RefillChapterFolder(const WorkFolders& folders, const std::filesystem::path
 
 // Reads the list again, downloads the rows the book lacks into `folders`' chapter folder, waiting for the
 // download's end, and writes the book.
-WindowUpdate DownloadNewChapters(const RecordedBook& book, const Fetcher& fetch, const WorkFolders& folders,
-                                 bool windowFolder, const std::atomic<bool>& stop) {
+WindowUpdate DownloadNewChapters(const RecordedBook& book, const Fetcher& fetch, const BrowserChoice& browser,
+                                 const WorkFolders& folders, bool windowFolder, const std::atomic<bool>& stop) {
   WindowUpdate update;
-  update.plan = PlanUpdate(book, fetch);
+  update.plan = PlanUpdate(book, fetch, &browser);
   if (!update.plan || update.plan->rows.empty() || stop) return update;
   UpdateControls controls(book.record, update.plan->rows);
   DownloadManager manager(controls, fetch, folders);
+  manager.SetBrowser(browser);
   manager.SetCompletionHandler([&update](const DownloadReport& report) { update.report = report; });
   update.started =
       manager.StartDownload(update.plan->toc, UpdateDownloadOptions(book)) == DownloadManager::StartResult::kStarted;
@@ -114,9 +116,10 @@ void MainWindow::UpdateLastBook() {
   const bool windowFolder = std::filesystem::equivalent(book->bookFile.parent_path(), WorkFolder(baseFolder_), error);
   const WorkFolders folders = windowFolder ? FoldersUnder(baseFolder_) : UpdateFolders(*book);
   StartJob(
-      [this, book, stop, folders, windowFolder](const Fetcher& fetch,
-                                                const FetchLog& /*log*/) -> std::function<void()> {
-        auto update = std::make_shared<WindowUpdate>(DownloadNewChapters(*book, fetch, folders, windowFolder, *stop));
+      [this, book, stop, folders, windowFolder, browser = browser_->Choice()](
+          const Fetcher& fetch, const FetchLog& /*log*/) -> std::function<void()> {
+        auto update =
+            std::make_shared<WindowUpdate>(DownloadNewChapters(*book, fetch, browser, folders, windowFolder, *stop));
         return [this, book, update] { FinishUpdate(*book, *update); };
       },
       [this, title](int fetchNumber, const std::string& /*url*/) {

@@ -57,7 +57,7 @@ int RunUpdateCommand(const CommandContext& context) {
   }
 
   std::vector<FetchFailure> failures;
-  const std::optional<UpdatePlan> plan = PlanUpdate(*old, RecordingFailures(context.fetch, failures));
+  const std::optional<UpdatePlan> plan = PlanUpdate(*old, RecordingFailures(context.fetch, failures), &context.browser);
   if (!plan) {
     if (!failures.empty() && failures.front().fetch == 1) {
       context.err << "lekto-cli: the table of contents at " << ToTerminalCell(old->record.address)

@@ -4,6 +4,7 @@
 #include "book/book_layout.h"
 #include "book/write_book.h"
 #include "chapter/chapter_pipeline.h"
+#include "toc/toc_in_browser.h"
 #include "toc/toc_parser.h"
 
 #include <algorithm>
@@ -69,8 +70,10 @@ std::optional<RecordedBook> OpenRecordedBook(const fs::path& path, OpenProblem& 
 UpdateControls::UpdateControls(const DownloadRecord& record, const std::vector<int>& rows)
     : record_(record), rows_(rows.begin(), rows.end()) {}
 
-std::optional<UpdatePlan> PlanUpdate(const RecordedBook& book, const Fetcher& fetch) {
-  std::optional<Book> toc = ParseToc(UpdateControls(book.record, {}), fetch);
+std::optional<UpdatePlan> PlanUpdate(const RecordedBook& book, const Fetcher& fetch, const BrowserChoice* browser) {
+  const UpdateControls controls(book.record, {});
+  std::optional<Book> toc =
+      browser != nullptr ? ParseTocWithBrowser(controls, fetch, *browser) : ParseToc(controls, fetch);
   if (!toc || toc->RowCount() == 0) return std::nullopt;
   if (book.record.reversed) {
     std::reverse(toc->chapterTitles.begin(), toc->chapterTitles.end());

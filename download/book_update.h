@@ -68,7 +68,9 @@ struct UpdatePlan {
 };
 
 // Reads the table of contents with the recorded switches. std::nullopt when it gives no rows.
-std::optional<UpdatePlan> PlanUpdate(const RecordedBook& book, const Fetcher& fetch);
+// `browser`, when given, reads a list that is built by script in the browser, as a download's parse does.
+std::optional<UpdatePlan> PlanUpdate(const RecordedBook& book, const Fetcher& fetch,
+                                     const BrowserChoice* browser = nullptr);
 
 // The rows of `toc` whose links no chapter of the book holds (`toc` in the book's order).
 std::vector<int> RowsToFetch(const RecordedBook& book, const Book& toc);

@@ -118,6 +118,14 @@ TEST_F(BrowserSiteTest, DefaultSwitchesPassTheCheckAndReadScriptBuiltPages) {
   const auto built = RequestsFor("/script/5.json");
   ASSERT_EQ(built.size(), 1u);
   EXPECT_TRUE(FromBrowser(built[0]));
+
+  // The book's update reads the script-built list in the browser again and, given the reader's cookies, fetches
+  // the members' chapter it lacks: the whole book, in place.
+  const fs::path cookies = scratch_.Path() / "member.txt";
+  WriteFileBytes(cookies, "127.0.0.1\tFALSE\t/\tFALSE\t0\tlekto_member\tyes\n");
+  const CliRun update = Run({"update", BookFile().string(), "--cookies", cookies.string()});
+  EXPECT_EQ(update.exitCode, 0) << update.err;
+  EXPECT_TRUE(SameBytes(ReadFileBytes(BookFile()), Book({1, 2, 3, 4, 5, 6})));
 }
 
 // The reader's cookies.txt opens the members' chapter: the whole book. Each cookie goes only where it belongs: not
