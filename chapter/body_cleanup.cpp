@@ -153,12 +153,6 @@ bool LeavesMarkup(std::string_view text) {
   return false;
 }
 
-namespace {
-
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view lowerWord) {
   if (pos > text.size() || text.size() - pos < lowerWord.size()) return false;
   for (std::size_t i = 0; i < lowerWord.size(); ++i) {
@@ -167,6 +161,12 @@ bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view l
     if (c != lowerWord[i]) return false;
   }
   return true;
+}
+
+namespace {
+
+bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 // A tag this long is no tag but a "<" of the prose that a later ">" happens to follow.

@@ -62,4 +62,7 @@ bool LeavesMarkup(std::string_view text);
 // the one before. A rule the engine rejects, or on which it gives up, is skipped: the body is never lost.
 std::string ApplyUserFilters(std::string_view body, std::string_view rules);
 
+// Whether `text` holds `lowerWord` (lower-case ASCII) at byte `pos`, ASCII letters compared without case.
+bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view lowerWord);
+
 }  // namespace lekto

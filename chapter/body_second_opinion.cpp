@@ -27,16 +27,6 @@ constexpr int kSameBodyPercent = 80;
 // different block of about the same size (a comment section, another chapter's preview) is not the body.
 constexpr std::size_t kSampleHan = 16;
 
-bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view lowerWord) {
-  if (pos > text.size() || text.size() - pos < lowerWord.size()) return false;
-  for (std::size_t i = 0; i < lowerWord.size(); ++i) {
-    char c = text[pos + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lowerWord[i]) return false;
-  }
-  return true;
-}
-
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
