@@ -7,6 +7,7 @@
 #include "download/fixture_book.h"
 #include "support/temp_folder.h"
 #include "support/test_server.h"
+#include "tests/cli/cli_test_support.h"
 #include "text/gbk_text.h"
 #include "text/text_codec.h"
 
@@ -27,11 +28,7 @@ using testsupport::ReadFileBytes;
 using testsupport::SameBytes;
 using testsupport::WriteFileBytes;
 
-struct CliRun {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
+using CliRun = cli::clitest::Outcome;
 
 // What the browser engine sends as its User-Agent and the plain fetches never do.
 constexpr std::string_view kBrowserAgent = "QtWebEngine";
@@ -43,12 +40,7 @@ class BrowserSiteTest : public ::testing::Test {
     server_.ServeStatic("/", testsupport::kFixtureSite.string());
   }
 
-  CliRun Run(std::vector<std::string> args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = cli::RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-  }
+  static CliRun Run(const std::vector<std::string>& args) { return cli::clitest::RunCaptured(args); }
   std::string Toc() const { return server_.HttpUrl("/script/index.html"); }
   fs::path Dir() const { return scratch_.Path() / "books"; }
   fs::path BookFile() const { return Dir() / text::AnsiToUtf8(text::Gbk(u8"夜航船.txt")); }
@@ -79,7 +71,7 @@ class BrowserSiteTest : public ::testing::Test {
 // is reported as needing a login and is not in the book.
 TEST_F(BrowserSiteTest, DefaultSwitchesPassTheCheckAndReadScriptBuiltPages) {
   const CliRun toc = Run({"toc", Toc()});
-  ASSERT_EQ(toc.exitCode, 0) << toc.err;
+  ASSERT_EQ(toc.code, 0) << toc.err;
   std::string expectedToc = "夜航船\n";
   std::istringstream rows(ReadFileBytes(testsupport::kFixtureSite / "expected" / "script" / "rows.tsv"));
   int id = 0;
@@ -93,13 +85,13 @@ TEST_F(BrowserSiteTest, DefaultSwitchesPassTheCheckAndReadScriptBuiltPages) {
 
   // Chapter 4's text is put in by script.
   const CliRun show = Run({"show", Toc(), "4"});
-  EXPECT_EQ(show.exitCode, 0) << show.err;
+  EXPECT_EQ(show.code, 0) << show.err;
   const std::string expected4 = ReadFileBytes(testsupport::kFixtureSite / "expected" / "script" / "4.txt");
   EXPECT_EQ(show.out, text::AnsiToUtf8(text::ReplaceAll(expected4, "\r\n", "\n")));
 
   server_.ClearRequests();
   const CliRun download = Run({"download", Toc(), "--dir", Dir().string()});
-  EXPECT_EQ(download.exitCode, 3) << download.err;
+  EXPECT_EQ(download.code, 3) << download.err;
   EXPECT_NE(download.err.find("chapter 6 第6章 长亭 failed: needs a login"), std::string::npos) << download.err;
   // The book says where the members' chapter is missing, and why.
   EXPECT_TRUE(SameBytes(ReadFileBytes(BookFile()),
@@ -124,7 +116,7 @@ TEST_F(BrowserSiteTest, DefaultSwitchesPassTheCheckAndReadScriptBuiltPages) {
   const fs::path cookies = scratch_.Path() / "member.txt";
   WriteFileBytes(cookies, "127.0.0.1\tFALSE\t/\tFALSE\t0\tlekto_member\tyes\n");
   const CliRun update = Run({"update", BookFile().string(), "--cookies", cookies.string()});
-  EXPECT_EQ(update.exitCode, 0) << update.err;
+  EXPECT_EQ(update.code, 0) << update.err;
   EXPECT_TRUE(SameBytes(ReadFileBytes(BookFile()), Book({1, 2, 3, 4, 5, 6})));
 }
 
@@ -141,7 +133,7 @@ TEST_F(BrowserSiteTest, ReadersCookiesOpenTheMembersChapterAndStayWithTheirHosts
                  "127.0.0.1\tFALSE\t/elsewhere\tFALSE\t0\tother_path\tno\r\n"
                  "#HttpOnly_127.0.0.1\tFALSE\t/script\tFALSE\t0\tsession\tkept\r\n");
   const CliRun download = Run({"download", Toc(), "--dir", Dir().string(), "--cookies", cookies.string()});
-  EXPECT_EQ(download.exitCode, 0) << download.err;
+  EXPECT_EQ(download.code, 0) << download.err;
   EXPECT_TRUE(SameBytes(ReadFileBytes(BookFile()), Book({1, 2, 3, 4, 5, 6})));
 
   bool sawSession = false;
@@ -162,7 +154,7 @@ TEST_F(BrowserSiteTest, ReadersCookiesOpenTheMembersChapterAndStayWithTheirHosts
   WriteFileBytes(cookies, "not a cookie file\n");
   server_.ClearRequests();
   const CliRun refused = Run({"toc", Toc(), "--cookies", cookies.string()});
-  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_EQ(refused.code, 2);
   EXPECT_NE(refused.err.find("holds no cookie"), std::string::npos) << refused.err;
   EXPECT_TRUE(server_.Requests().empty());
 }
@@ -170,17 +162,17 @@ TEST_F(BrowserSiteTest, ReadersCookiesOpenTheMembersChapterAndStayWithTheirHosts
 // --browser never fails plainly at the check, and a plain site never starts the browser whatever is asked.
 TEST_F(BrowserSiteTest, NeverFailsPlainlyAndPlainSitesNeverStartTheBrowser) {
   const CliRun never = Run({"toc", Toc(), "--browser", "never"});
-  EXPECT_EQ(never.exitCode, 1);
+  EXPECT_EQ(never.code, 1);
   EXPECT_EQ(never.out, "\n");
   EXPECT_NE(never.err.find("browser check"), std::string::npos) << never.err;
   EXPECT_NE(never.err.find("--browser never"), std::string::npos) << never.err;
 
   const CliRun show = Run({"show", server_.HttpUrl("/utf8/index.html"), "2"});
-  EXPECT_EQ(show.exitCode, 0) << show.err;
+  EXPECT_EQ(show.code, 0) << show.err;
   for (const auto& request : server_.Requests()) EXPECT_FALSE(FromBrowser(request)) << request.target;
 
   const CliRun bad = Run({"toc", Toc(), "--browser", "sometimes"});
-  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_EQ(bad.code, 2);
   EXPECT_NE(bad.err.find("--browser takes auto, always or never"), std::string::npos) << bad.err;
 }
 
@@ -191,7 +183,7 @@ TEST_F(BrowserSiteTest, CheckThatIsNeverPassedIsSaidSo) {
   limits.cap = std::chrono::milliseconds(3000);
   browser::SetEngineLimitsForTests(limits);
   const CliRun toc = Run({"toc", server_.HttpUrl("/script/check.html")});
-  EXPECT_EQ(toc.exitCode, 1);
+  EXPECT_EQ(toc.code, 1);
   EXPECT_NE(toc.err.find("the browser did not pass it"), std::string::npos) << toc.err;
 }
 

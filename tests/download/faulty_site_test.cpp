@@ -8,6 +8,7 @@
 #include "fixture_book.h"
 #include "http/web_request_testing.h"
 #include "support/test_server.h"
+#include "tests/cli/cli_test_support.h"
 #include "text/text_codec.h"
 
 #include <gtest/gtest.h>
@@ -28,11 +29,7 @@ using testsupport::SameBytes;
 
 constexpr int kRows = 8;
 
-struct CliRun {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
+using CliRun = cli::clitest::Outcome;
 
 class FaultySiteTest : public ::testing::Test {
  protected:
@@ -45,12 +42,7 @@ class FaultySiteTest : public ::testing::Test {
   }
   void TearDown() override { http::SetTransferLimitsForTests(defaults_); }
 
-  CliRun Run(std::vector<std::string> args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = cli::RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-  }
+  static CliRun Run(const std::vector<std::string>& args) { return cli::clitest::RunCaptured(args); }
   CliRun Download(std::vector<std::string> extra = {}) {
     std::vector<std::string> args = {"download", server_.HttpUrl("/fetch/index.html"), "--dir", Dir().string()};
     args.insert(args.end(), extra.begin(), extra.end());
@@ -83,7 +75,7 @@ class FaultySiteTest : public ::testing::Test {
 TEST_F(FaultySiteTest, OneDownloadTellsEveryFaultAndTheBookHoldsWhatTheViewerShows) {
   server_.AddFault("/fetch/8.html", "silent", 1);
   const CliRun run = Download();
-  EXPECT_EQ(run.exitCode, 3) << run.err;
+  EXPECT_EQ(run.code, 3) << run.err;
   EXPECT_EQ(run.out, BookFile().string() + "\n");
   const std::string book = ReadFileBytes(BookFile());
   EXPECT_TRUE(SameBytes(book, ExpectedBook()));
@@ -107,14 +99,14 @@ TEST_F(FaultySiteTest, OneDownloadTellsEveryFaultAndTheBookHoldsWhatTheViewerSho
 
   // The viewer's text of the incomplete chapter is the book's, and `show` says what is missing.
   const CliRun shown = Run({"show", server_.HttpUrl("/fetch/index.html"), "4"});
-  EXPECT_EQ(shown.exitCode, 0) << shown.err;
+  EXPECT_EQ(shown.code, 0) << shown.err;
   EXPECT_NE(shown.err.find("chapter 4 is incomplete: page 3 could not be fetched: HTTP 404"), std::string::npos)
       << shown.err;
 
   // The record says which chapters to fetch again: the incomplete and the failed one, nothing else.
   server_.ClearRequests();
   const CliRun resumed = Download({"--resume"});
-  EXPECT_EQ(resumed.exitCode, 3) << resumed.err;
+  EXPECT_EQ(resumed.code, 3) << resumed.err;
   std::vector<std::string> fetched;
   for (const testsupport::RecordedRequest& request : server_.Requests()) {
     if (request.target.find("/fetch/index") != 0) fetched.push_back(request.target);
@@ -131,14 +123,14 @@ TEST_F(FaultySiteTest, OneDownloadTellsEveryFaultAndTheBookHoldsWhatTheViewerSho
 // gives the missing chapter a page saying so.
 TEST_F(FaultySiteTest, OtherFormatsKeepEveryCharacterAndMarkTheMissingChapter) {
   const CliRun run = Download({"--format", "utf8"});
-  EXPECT_EQ(run.exitCode, 3) << run.err;
+  EXPECT_EQ(run.code, 3) << run.err;
   const std::string book = ReadFileBytes(BookFile());
   EXPECT_NE(book.find("门外站着一个叫\U00020BB7的孩子，手里举着\U0001F600的风车。\r\n"), std::string::npos);
   EXPECT_NE(book.find("（第7章 残碑 下载失败：HTTP 404）\r\n"), std::string::npos);
   EXPECT_EQ(book.find("\n", book.find("第2章")) - 1, book.find("\r\n", book.find("第2章")));
   EXPECT_EQ(run.err.find("GBK lacks"), std::string::npos) << run.err;
 
-  ASSERT_EQ(Download({"--format", "epub"}).exitCode, 3);
+  ASSERT_EQ(Download({"--format", "epub"}).code, 3);
   std::string missingPage;
   for (const testsupport::ZipEntry& entry : testsupport::ReadZipEntries(ReadFileBytes(Dir() / "风雨归途.epub"))) {
     if (entry.name == "OEBPS/chapter-0007.xhtml") missingPage = entry.bytes;
@@ -150,7 +142,7 @@ TEST_F(FaultySiteTest, OtherFormatsKeepEveryCharacterAndMarkTheMissingChapter) {
 // A download that replaces a different book of the same name keeps the old one beside it, with its record, one
 // copy only; a book's own update writes in place.
 TEST_F(FaultySiteTest, ReplacedBookIsKeptBesideTheNewOne) {
-  ASSERT_EQ(Download().exitCode, 3);
+  ASSERT_EQ(Download().code, 3);
   const std::string first = ReadFileBytes(BookFile());
   const std::string firstRecord = ReadFileBytes(Dir() / "风雨归途.txt.lekto");
 
@@ -160,7 +152,7 @@ TEST_F(FaultySiteTest, ReplacedBookIsKeptBesideTheNewOne) {
   fs::copy_file(copy / "8.html", copy / "7.html");
   server_.ServeStatic("/fetch/", copy.string());
   const CliRun second = Download();
-  EXPECT_EQ(second.exitCode, 3) << second.err;  // chapter 4 still lacks its third page
+  EXPECT_EQ(second.code, 3) << second.err;  // chapter 4 still lacks its third page
   const fs::path backup = Dir() / "风雨归途.txt.bak";
   EXPECT_NE(second.err.find("the book that was there before is kept as " + backup.string()), std::string::npos)
       << second.err;
@@ -174,7 +166,7 @@ TEST_F(FaultySiteTest, ReplacedBookIsKeptBesideTheNewOne) {
   // book in place and keeps no further copy.
   server_.ClearRequests();
   const CliRun update = Run({"update", BookFile().string()});
-  EXPECT_EQ(update.exitCode, 3) << update.err;
+  EXPECT_EQ(update.code, 3) << update.err;
   EXPECT_EQ(RequestsFor("/fetch/4_3.html"), 1);
   EXPECT_TRUE(SameBytes(ReadFileBytes(BookFile()), secondBook));
   EXPECT_EQ(ReadFileBytes(backup), first) << update.err;
@@ -198,19 +190,19 @@ TEST_F(FaultySiteTest, CommandLineSaysWhatHappened) {
   };
   for (const auto& c : cases) {
     const CliRun run = Run(c.args);
-    EXPECT_EQ(run.exitCode, 1) << c.args[1];
+    EXPECT_EQ(run.code, 1) << c.args[1];
     EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
   }
   // A chapter whose connection keeps breaking off fails with that reason, after its retries.
   server_.AddFault("/fetch/2.html", "reset");
   const CliRun broken = Download({"--only", "1,2"});
-  EXPECT_EQ(broken.exitCode, 3);
+  EXPECT_EQ(broken.code, 3);
   EXPECT_NE(broken.err.find("chapter 2 第2章 雪夜 failed: connection broken off"), std::string::npos) << broken.err;
   EXPECT_NE(ReadFileBytes(BookFile()).find(text::Gbk(u8"（第2章 雪夜 下载失败：传输中断）\r\n")), std::string::npos);
 
   server_.AddFault("/fetch/index.html", "silent");
   const CliRun silent = Run({"toc", server_.HttpUrl("/fetch/index.html")});
-  EXPECT_EQ(silent.exitCode, 1);
+  EXPECT_EQ(silent.code, 1);
   EXPECT_NE(silent.err.find("could not be fetched: timed out"), std::string::npos) << silent.err;
 }
 
